@@ -1,0 +1,18 @@
+#pragma once
+#include "app/NotificationCenter.h"
+#include "app/OpenZFSCheck.h"
+
+class Registry;
+class VolumeWatch;
+class DiskEjector;
+
+// The platform services the controllers use; the application fills it with
+// the real ones, tests with fakes. Nothing here is owned.
+struct AppContext {
+    Registry* registry = nullptr;
+    VolumeWatch* volumeWatch = nullptr;
+    DiskEjector* diskEjector = nullptr;
+    NotificationCenter* center = &NotificationCenter::defaultCenter();
+    OpenZFSProbePaths probePaths;
+    QString dfPath = QStringLiteral("/bin/df");
+};

@@ -1,0 +1,12 @@
+#pragma once
+#include <QLoggingCategory>
+#include <QString>
+
+Q_DECLARE_LOGGING_CATEGORY(lcTarnwell)
+
+// The fixed diagnostic lines go to the "tarnwell" logging category and to
+// syslog. Tests capture them with qInstallMessageHandler on that category.
+namespace Log {
+void write(const QString& line);
+void setSyslogEnabled(bool enabled);
+}  // namespace Log

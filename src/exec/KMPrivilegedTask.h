@@ -1,0 +1,30 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// One administrator run, on the process-wide PrivilegedSession.
+class KMPrivilegedTask {
+public:
+    KMPrivilegedTask();
+
+    void setLaunchPath(const QString& path) { launchPath_ = path; }
+    QString launchPath() const { return launchPath_; }
+    void setArguments(const QStringList& arguments) { arguments_ = arguments; }
+    QStringList arguments() const { return arguments_; }
+    void setCurrentDirectoryPath(const QString& cwd) { cwd_ = cwd; }
+    QString currentDirectoryPath() const { return cwd_; }
+
+    // 0 on success, PrivilegedSession::StatusCanceled when the user dismissed
+    // the dialog, any other non-zero value on failure.
+    int launch();
+    void waitUntilExit();
+    bool isRunning() const { return isRunning_; }
+    QString output() const { return output_; }
+
+private:
+    QString launchPath_;
+    QStringList arguments_;
+    QString cwd_;
+    bool isRunning_ = false;
+    QString output_;
+};

@@ -1,0 +1,41 @@
+#pragma once
+#include <QMutex>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// One administrator authorization per process, reused by every later
+// administrator run. Already root: tools run directly. Otherwise the
+// elevator (pkexec) starts tarnwell-helper once and each request travels
+// over its stdin; a dismissed dialog (exit 126) is a cancel and the next run
+// asks again.
+class PrivilegedSession {
+public:
+    static constexpr int StatusSuccess = 0;
+    static constexpr int StatusCanceled = -60006;
+    static constexpr int StatusFailed = -60008;
+
+    struct Result {
+        int status = StatusFailed;
+        QString output;  // the tool's standard output on success
+    };
+
+    static PrivilegedSession& instance();
+
+    Result run(const QString& launchPath, const QStringList& arguments);
+
+    // Test and platform seams.
+    void setElevator(const QStringList& command);  // default {"/usr/bin/pkexec"}
+    void setHelperPath(const QString& path);       // default: installed, else beside the program
+    void setForceElevation(bool force);            // elevate even when running as root
+    void reset();                                  // drop the authorization (tests)
+    int authorizationCount() const;                // how often the elevator was started
+
+private:
+    PrivilegedSession();
+    ~PrivilegedSession();
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

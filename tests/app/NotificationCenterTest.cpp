@@ -1,0 +1,87 @@
+#include "app/NotificationCenter.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <atomic>
+#include <thread>
+
+TEST(NotificationCenter, DeliversSynchronouslyInRegistrationOrder)
+{
+    NotificationCenter c;
+    QStringList seen;
+    c.addObserver("A", nullptr, [&](const Notification& n) { seen << "1:" + n.userInfo.value("k"); });
+    c.addObserver("A", nullptr, [&](const Notification&) { seen << "2"; });
+    c.addObserver("B", nullptr, [&](const Notification&) { seen << "B"; });
+    c.post("A", nullptr, {{"k", "v"}});
+    EXPECT_EQ(seen, (QStringList{"1:v", "2"}));  // already delivered when post returns
+    c.post("Unknown");
+    EXPECT_EQ(seen.size(), 2);
+}
+
+TEST(NotificationCenter, HandlerMayPostAndRegister)
+{
+    NotificationCenter c;
+    QStringList seen;
+    c.addObserver("Outer", nullptr, [&](const Notification&) {
+        seen << "outer-begin";
+        c.addObserver("Late", nullptr, [&](const Notification&) { seen << "late"; });
+        c.post("Inner");
+        c.post("Late");
+        seen << "outer-end";
+    });
+    c.addObserver("Inner", nullptr, [&](const Notification&) { seen << "inner"; });
+    c.post("Outer");
+    EXPECT_EQ(seen, (QStringList{"outer-begin", "inner", "late", "outer-end"}));
+}
+
+TEST(NotificationCenter, SenderFilter)
+{
+    NotificationCenter c;
+    int a = 0, b = 0;
+    int tokenA = 0, tokenB = 0;
+    c.addObserver("N", &tokenA, [&](const Notification&) { ++a; });
+    c.addObserver("N", nullptr, [&](const Notification&) { ++b; });
+    c.post("N", &tokenA);
+    c.post("N", &tokenB);
+    c.post("N");
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 3);
+}
+
+TEST(NotificationCenter, RemovedObserverIsNotCalled)
+{
+    NotificationCenter c;
+    int n = 0;
+    auto id = c.addObserver("N", nullptr, [&](const Notification&) { ++n; });
+    c.post("N");
+    c.removeObserver(id);
+    c.post("N");
+    EXPECT_EQ(n, 1);
+}
+
+TEST(NotificationCenter, PostsFromTwoThreadsRunOnThePostingThread)
+{
+    NotificationCenter c;
+    std::atomic<int> count{0};
+    std::atomic<int> wrongThread{0};
+    thread_local int marker = 0;
+    c.addObserver("T", nullptr, [&](const Notification& n) {
+        if (marker != n.userInfo.value("t").toInt())
+            ++wrongThread;
+        ++count;
+    });
+    auto worker = [&](int id) {
+        marker = id;
+        for (int i = 0; i < 2000; ++i) {
+            c.post("T", nullptr, {{"t", QString::number(id)}});
+            if (i % 100 == 0)
+                c.addObserver("Other", nullptr, [](const Notification&) {});
+        }
+    };
+    std::thread t1(worker, 1), t2(worker, 2);
+    t1.join();
+    t2.join();
+    EXPECT_EQ(count.load(), 4000);
+    EXPECT_EQ(wrongThread.load(), 0);
+}
