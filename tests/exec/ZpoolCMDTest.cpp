@@ -1,4 +1,5 @@
 #include "app/Notifications.h"
+#include "exec/PrivilegedSession.h"
 #include "exec/ZpoolCMD.h"
 #include "support/FakeTool.h"
 #include "support/ShellScript.h"
@@ -109,15 +110,6 @@ TEST_F(Worker, ReturnsWhatTheRunnerOfItsRowSaw)
     EXPECT_EQ(posts().size(), 2u);
 }
 
-TEST_F(Worker, ToolFailurePostsAllTheSame)
-{
-    zpool.setZpoolPath(tool.dir() + "/missing-zpool");
-    EXPECT_EQ(zpool.runCMD("LIST"), QString());
-    EXPECT_EQ(zpool.runCMD("DELETE", "tank"), QString());
-    ASSERT_EQ(posts().size(), 2u);
-    EXPECT_EQ(posts()[1].info, finish("DELETE", "YES"));
-}
-
 TEST_F(Worker, ThreadedRunsAllPostOnTheirOwnThreads)
 {
     QSemaphore started;
@@ -203,4 +195,20 @@ TEST_F(Worker, DestructionWaitsForItsThreads)
     }
     ASSERT_EQ(posts().size(), 1u);
     EXPECT_EQ(posts()[0].info, finish("MOUNT", "YES"));
+}
+
+TEST_F(Worker, CancelledAuthorizationStillPosts)
+{
+    PrivilegedSession& session = PrivilegedSession::instance();
+    session.reset();
+    session.setForceElevation(true);
+    session.setElevator({writeShellScript(tool.dir(), "elevator", "exit 126\n")});
+    const QString out = zpool.runCMD("EJECT", "tank");
+    session.reset();
+    session.setForceElevation(false);
+
+    EXPECT_EQ(out, "Canceled");
+    EXPECT_TRUE(tool.calls().isEmpty());
+    ASSERT_EQ(posts().size(), 1u);
+    EXPECT_EQ(posts()[0].info, finish("EJECT", "YES"));
 }

@@ -211,21 +211,3 @@ TEST_F(RealZpool, AdministratorVerbsThroughTheHelper)
     EXPECT_EQ(log.count("Something went wrong"), 0) << qPrintable(log.lines().join('\n'));
     EXPECT_EQ(session.authorizationCount(), 1);
 }
-
-TEST_F(RealZpool, ThreadedEjectIsAnnouncedOnItsThread)
-{
-    createPool();
-    ZpoolCMD worker(center);
-    worker.setZpoolPath(zpoolPath);
-    QStringList seen;
-    center.addObserver(Notifications::ZpoolCMDFinish, nullptr, [&](const Notification& n) {
-        const QString verb = n.userInfo.value("CMD");
-        seen << verb;
-        // What the pool view does: look again, except after its own looks.
-        if (verb != "LIST")
-            seen << QString::number(worker.runCMD("LIST").contains(pool));
-    });
-    worker.startThread({{"CMD", "EJECT"}, {"PoolName", pool}, {"Disk1", ""}, {"Disk2", ""}});
-    worker.waitForThreads();
-    EXPECT_EQ(seen, (QStringList{"EJECT", "LIST", "0"}));
-}
