@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
@@ -396,4 +397,30 @@ TEST(VRLScanDevice, DefaultDiskUsageRunCountsHalfKilobyteBlocks)
     const auto& b = *scanner.tbArray().at(0)->hddArray.at(0)->bsdPathArray.at(0);
     EXPECT_EQ(b.mountPoint.value_or(""), "/Volumes/Env Test");
     EXPECT_EQ(b.capacitySize.value_or(0), 512);
+}
+
+TEST(VRLScanDevice, GeneratedFixtureForTheSandbox)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("sandbox.json");
+    QProcess gen;
+    gen.start("python3", {TARNWELL_SOURCE_DIR "/tools/make-fixture", "--enclosure", "782:disk94,,disk95,",
+                          "--enclosure", "771:disk90,disk91,disk92,disk93", "--chain", "--map", "none", "-o", out});
+    if (!gen.waitForStarted())
+        GTEST_SKIP() << "no python3";
+    ASSERT_TRUE(gen.waitForFinished());
+    ASSERT_EQ(gen.exitCode(), 0) << gen.readAllStandardError().toStdString();
+
+    FixtureRegistry registry(out);
+    VRLScanDevice scanner(registry);
+    scanner.setDfRunner([] { return QString(); });
+    scanner.scanTBDevice();
+    ASSERT_EQ(scanner.tbArray().size(), 2);
+    QStringList got;
+    for (const auto& tb : scanner.tbArray())
+        for (const auto& h : tb->hddArray)
+            got << QString("%1 %2 %3").arg(tb->depth.value_or(0)).arg(h->devPath.value_or(""), h->slotPath.value_or("-"))
+                       + (h->isUnFormated ? " blank" : "");
+    EXPECT_EQ(got, (QStringList{"1 /dev/disk94 Slot-A blank", "1 /dev/disk95 Slot-C blank", "2 /dev/disk90 Slot-A blank",
+                                "2 /dev/disk91 Slot-B blank", "2 /dev/disk92 Slot-C blank", "2 /dev/disk93 Slot-D blank"}));
 }
