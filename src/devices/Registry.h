@@ -154,8 +154,8 @@ public:
     static void IOObjectRelease(RegistryEntry& entry) { entry = RegistryEntry(); }
     static void IOObjectRelease(RegistryIterator& iterator) { iterator = RegistryIterator(); }
 
-    // The port delivers on the thread of the caller, as long as that
-    // thread's event loop runs.
+    // A port owned by `owner`; it delivers on the thread of the caller, as
+    // long as that thread's event loop runs.
     RegistryNotificationPort* IONotificationPortCreate(QObject* owner);
     // notificationType is "IOServicePublish" or "IOServiceTerminate". The
     // iterator first holds the matching entries already present (publish)
