@@ -1,7 +1,14 @@
 // The sandbox itself against the real zfs-fuse: what it makes, what a pulled
 // or inserted disk and an unplugged cable look like in the fixture, and that
 // down leaves nothing behind.
+#include "app/NotificationCenter.h"
+#include "devices/FixtureRegistry.h"
+#include "devices/ThunderBoltMonitor.h"
+#include "devices/VRLScanDevice.h"
 #include "support/Sandbox.h"
+
+#include <QElapsedTimer>
+#include <QTest>
 
 #include <QFile>
 #include <QFileInfo>
@@ -54,15 +61,61 @@ QList<Entry> ofClass(const QList<Entry>& all, const QString& cls)
     return out;
 }
 
-// BSD name -> service-plane path of the disk driver above it.
+QJsonObject props(const Entry& e) { return e.json.value(QStringLiteral("properties")).toObject(); }
+
+// The external disks: BSD name of the whole-disk media -> path of its disk driver.
 QMap<QString, QString> disksByName(const QList<Entry>& all)
 {
     QMap<QString, QString> out;
-    for (const Entry& e : ofClass(all, QStringLiteral("IOMedia"))) {
-        const QString bsd = e.json.value(QStringLiteral("properties")).toObject().value(QStringLiteral("BSD Name")).toString();
-        out[bsd] = e.path.left(e.path.indexOf(QStringLiteral("/AppleAHCIDiskDriver")) + 20);
+    for (const Entry& d : ofClass(all, QStringLiteral("AppleAHCIDiskDriver"))) {
+        if (props(d).value(QStringLiteral("Physical Interconnect Location")).toString() != QLatin1String("External"))
+            continue;
+        for (const Entry& m : ofClass(all, QStringLiteral("IOMedia")))
+            if (m.path.startsWith(d.path + QLatin1Char('/')) && props(m).value(QStringLiteral("Whole")).toBool())
+                out[props(m).value(QStringLiteral("BSD Name")).toString()] = d.path;
     }
     return out;
+}
+
+// A property as the scanner searches it: on the entry or its nearest ancestor.
+QString inherited(const QList<Entry>& all, const QString& path, const QString& key)
+{
+    QString best;
+    qsizetype bestLength = -1;
+    for (const Entry& e : all) {
+        if ((e.path == path || path.startsWith(e.path + QLatin1Char('/'))) && e.path.size() > bestLength &&
+            props(e).contains(key)) {
+            best = props(e).value(key).toString();
+            bestLength = e.path.size();
+        }
+    }
+    return best;
+}
+
+// What the product's scanner finds: "Slot-A /dev/disk300" per disk, enclosures in order.
+QStringList scan(Registry& registry)
+{
+    VRLScanDevice scanner(registry);
+    scanner.setDfRunner([] { return QString(); });
+    scanner.resetArray(QStringLiteral("RADade"));
+    scanner.scanTBDevice();
+    QStringList out;
+    for (const auto& tb : scanner.tbArray()) {
+        out << tb->moduleName.value_or(QStringLiteral("?"));
+        for (const auto& h : tb->hddArray)
+            out << h->slotPath.value_or(QStringLiteral("-")) + QLatin1Char(' ') + h->devPath.value_or(QString()) +
+                       (h->isUnFormated ? QStringLiteral(" blank") : QString());
+    }
+    return out;
+}
+
+bool waitFor(const std::function<bool()>& done, int ms = 5000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QTest::qWait(20);
+    return done();
 }
 
 bool linkExists(const QString& disk) { return QFileInfo(QStringLiteral("/dev/") + disk).isSymLink(); }
@@ -118,8 +171,7 @@ TEST_F(SandboxTest, TwoEnclosuresDescribeTheirBaysAsTheHardwareDoes)
         {"Slot-C", {"pci-bridge@3/IOPP/pci1b21,625", "PRT0@0/"}},
         {"Slot-D", {"pci-bridge@3/IOPP/pci1b21,625", "PRT1@1/"}}};
     const auto disks = disksByName(all);
-    const auto drivers = ofClass(all, QStringLiteral("AppleAHCIDiskDriver"));
-    ASSERT_EQ(drivers.size(), 8);
+    ASSERT_EQ(disks.size(), 8);
     for (int enc = 1; enc <= 2; ++enc) {
         for (const QString& bay : expect1.keys()) {
             const QString disk = sandbox_.diskIn(bay, enc);
@@ -129,15 +181,20 @@ TEST_F(SandboxTest, TwoEnclosuresDescribeTheirBaysAsTheHardwareDoes)
             const QStringList needles = enc == 1 ? QStringList{expect1[bay]} : expect2[bay];
             for (const QString& n : needles)
                 EXPECT_TRUE(path.contains(n)) << path.toStdString() << " lacks " << n.toStdString();
-            for (const Entry& d : drivers) {
-                if (d.path != path)
-                    continue;
-                const QJsonObject p = d.json.value("properties").toObject();
-                const QString tb = p.value("Thunderbolt Path").toString();
-                EXPECT_EQ(tb.left(tb.lastIndexOf('/')), ours[enc - 1].path);
-                EXPECT_EQ(p.value("Physical Interconnect Location").toString(), "External");
-            }
+            const QString tb = inherited(all, path, "Thunderbolt Path");
+            EXPECT_EQ(tb.left(tb.lastIndexOf('/')), ours[enc - 1].path);
         }
+    }
+
+    // Unplugging the first enclosure leaves the second exactly where it was,
+    // so a running Tarnwell sees only the first one go.
+    ASSERT_TRUE(sandbox_.run({"unplug", "--enclosure", "1"}).ok());
+    const auto after = disksByName(entries(sandbox_.fixture()));
+    EXPECT_EQ(after.size(), 4);
+    for (const QString& bay : expect1.keys()) {
+        const QString disk = sandbox_.diskIn(bay, 2);
+        EXPECT_EQ(after.value(disk), disks.value(disk)) << disk.toStdString();
+        EXPECT_FALSE(linkExists(sandbox_.diskIn(bay, 1)));
     }
 }
 
@@ -159,15 +216,19 @@ TEST_F(SandboxTest, PullInsertUnplugAndPlugChangeLinksAndFixture)
     EXPECT_TRUE(linkExists(fresh));
     const auto all = entries(sandbox_.fixture());
     EXPECT_TRUE(disksByName(all)[fresh].contains("pci-bridge@1/IOPP/pci1b21,612"));
-    for (const Entry& m : ofClass(all, "IOMedia"))
-        EXPECT_EQ(m.json.value("properties").toObject().value("Content").toString(), "") << "blank disks";
+    const auto external = disksByName(all);
+    for (const Entry& m : ofClass(all, "IOMedia")) {
+        if (external.contains(props(m).value("BSD Name").toString())) {
+            EXPECT_EQ(props(m).value("Content").toString(), "") << "blank disks";
+        }
+    }
     EXPECT_FALSE(sandbox_.insert("B").ok()) << "an occupied bay takes no second disk";
 
     ASSERT_TRUE(sandbox_.run({"unplug"}).ok());
     const auto unplugged = entries(sandbox_.fixture());
     for (const Entry& e : ofClass(unplugged, "IOPCIDevice"))
         EXPECT_FALSE(e.json.value("name").toString().startsWith("pci1b21")) << e.path.toStdString();
-    EXPECT_TRUE(ofClass(unplugged, "AppleAHCIDiskDriver").isEmpty());
+    EXPECT_TRUE(disksByName(unplugged).isEmpty());
     EXPECT_FALSE(linkExists(fresh));
 
     ASSERT_TRUE(sandbox_.run({"plug"}).ok());
@@ -178,6 +239,42 @@ TEST_F(SandboxTest, PullInsertUnplugAndPlugChangeLinksAndFixture)
     EXPECT_EQ(controllers, 4);
     EXPECT_EQ(disksByName(plugged).size(), 4);
     EXPECT_TRUE(linkExists(fresh));
+}
+
+TEST_F(SandboxTest, TarnwellsScannerAndHotPlugMonitorFollowTheSandbox)
+{
+    ASSERT_TRUE(sandbox_.up(2).ok());
+    FixtureRegistry registry(sandbox_.fixture());
+    auto bays = [&](int enc) {
+        QStringList l;
+        for (const char* b : {"Slot-A", "Slot-B", "Slot-C", "Slot-D"})
+            l << QString::fromLatin1(b) + " /dev/" + sandbox_.diskIn(b, enc) + " blank";
+        return l;
+    };
+    QStringList expected = QStringList{"Varnelo Quad TB2"} + bays(1) + QStringList{"Varnelo Quad TB3"} + bays(2);
+    EXPECT_EQ(scan(registry), expected);
+
+    NotificationCenter center;
+    int attached = 0, detached = 0;
+    center.addObserver("TBDeviceAttached", nullptr, [&](const Notification&) { ++attached; });
+    center.addObserver("TBDeviceDeattached", nullptr, [&](const Notification&) { ++detached; });
+    ThunderBoltMonitor monitor(registry, center);
+    monitor.MonitorInit();
+
+    // A pulled disk leaves its bay without a hot-plug event, as in the enclosure.
+    ASSERT_TRUE(sandbox_.run({"pull", "C", "--enclosure", "2"}).ok());
+    expected.removeAt(8);
+    EXPECT_TRUE(waitFor([&] { return scan(registry) == expected; })) << scan(registry).join(", ").toStdString();
+    EXPECT_EQ(attached + detached, 0);
+
+    // The cable: one event per SATA controller (two in the second layout).
+    ASSERT_TRUE(sandbox_.run({"unplug", "--enclosure", "2"}).ok());
+    EXPECT_TRUE(waitFor([&] { return detached == 2; })) << detached;
+    EXPECT_EQ(scan(registry), expected.mid(0, 5));
+    ASSERT_TRUE(sandbox_.run({"plug", "--enclosure", "2"}).ok());
+    EXPECT_TRUE(waitFor([&] { return attached == 2; })) << attached;
+    EXPECT_EQ(scan(registry), expected);
+    EXPECT_EQ(detached, 2);
 }
 
 TEST_F(SandboxTest, PoolsOnItsDisksAreExportedByDownAndThePulledMemberGoesOffline)
