@@ -237,6 +237,15 @@ INSTANTIATE_TEST_SUITE_P(
                     "  disk2|ONLINE|0|0|0|[]|Mirror|tank", "  disk3|ONLINE|0|0|0|[]|Mirror|tank",
                     "tank|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE|0|0|0|[]|Mirror|tank",
                     "  disk2|ONLINE|0|0|0|[]|Mirror|tank", "  disk3|ONLINE|0|0|0|[]|Mirror|tank"}},
+        // Group words inside file paths are neither groups nor a layout.
+        StatusCase{"GroupWordsInsideDevicePaths",
+                   {"scratch"},
+                   "  pool: scratch\nconfig:\n\n\tNAME STATE READ WRITE CKSUM\n\tscratch ONLINE 0 0 0\n"
+                   "\t  /Volumes/mirror-test/f1 ONLINE 0 0 0\n\t  /tmp/raidz1-files/f2 ONLINE 0 0 0\n"
+                   "\nerrors: No known data errors\n",
+                   {"scratch|Striped|1G|-|-|-|ONLINE",
+                    "  /Volumes/mirror-test/f1|ONLINE|0|0|0|[]|Striped|scratch",
+                    "  /tmp/raidz1-files/f2|ONLINE|0|0|0|[]|Striped|scratch"}},
         // Without its errors line, a block must not read the next pool's messages as members.
         StatusCase{"BlockWithoutErrorsLine",
                    {"a", "b"},
