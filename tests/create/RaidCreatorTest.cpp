@@ -1,6 +1,7 @@
 #include "create/RaidCreator.h"
 
 #include "FakeDiskEjector.h"
+#include "PanelFixture.h"
 #include "app/Notifications.h"
 #include "exec/RunCMD.h"
 #include "support/FakeTool.h"
