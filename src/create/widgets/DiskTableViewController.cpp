@@ -27,8 +27,8 @@ DiskTableViewController::DiskTableViewController(AppContext& context, QWidget* p
 
     QHeaderView* header = ui->DiskListView->horizontalHeader();
     const std::pair<const QString&, int> widths[] = {
-        {DiskColumns::Slot, 60},      {DiskColumns::Model, 150}, {DiskColumns::SN, 110},
-        {DiskColumns::Available, 85}, {DiskColumns::DiskPath, 90}};
+        {DiskColumns::Slot, 50},      {DiskColumns::Model, 175}, {DiskColumns::SN, 100},
+        {DiskColumns::Available, 75}, {DiskColumns::DiskPath, 85}};
     for (const auto& [identifier, width] : widths)
         header->resizeSection(model_->columnOf(identifier), width);
     ui->DiskListView->verticalHeader()->setDefaultSectionSize(
@@ -84,6 +84,7 @@ void DiskTableViewController::viewDidLoad()
     ui->CmdLabel->setText(QStringLiteral("zpool"));
     ui->OptionLabel->setText(QStringLiteral("create"));
     ui->argTextFiled->setText(CreateCommand::DefaultOptionsText);
+    ui->argTextFiled->setCursorPosition(0);
 
     for (QWidget* w : advancedOptionControls())
         w->setVisible(false);
@@ -241,6 +242,8 @@ void DiskTableViewController::clickEnable()
 void DiskTableViewController::setFlagDefault()
 {
     ui->argTextFiled->setText(CreateCommand::DefaultOptionsText);
+    ui->argTextFiled->setCursorPosition(0);
+    ui->argTextFiled->setCursorPosition(0);
 }
 
 QLabel* DiskTableViewController::TBDevLabel() const { return ui->TBDevLabel; }
