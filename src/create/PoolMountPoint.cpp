@@ -5,13 +5,24 @@
 #include <memory>
 
 namespace {
-bool isZfs(const char* fstype)
+bool mountedByRoot(libmnt_fs* fs)
 {
+    const char* options = mnt_fs_get_fs_options(fs);
+    char* value = nullptr;
+    size_t size = 0;
+    return options && mnt_optstr_get_option(options, "user_id", &value, &size) == 0 &&
+           QByteArray(value, qsizetype(size)) == "0";
+}
+
+bool isZfs(libmnt_fs* fs)
+{
+    const char* fstype = mnt_fs_get_fstype(fs);
     if (!fstype)
         return false;
     const QByteArray type(fstype);
-    // OpenZFS mounts as "zfs"; zfs-fuse as a FUSE file system of subtype zfs.
-    return type == "zfs" || type == "fuse.zfs" || type == "fuse.zfs-fuse";
+    // zfs-fuse mounts as FUSE of subtype zfs; any user may name a FUSE mount
+    // so, but only root's is a pool.
+    return type == "zfs" || (type == "fuse.zfs" && mountedByRoot(fs));
 }
 }  // namespace
 
@@ -30,7 +41,7 @@ std::optional<QString> PoolMountPoint::find(const QString& poolName, const QStri
     while (mnt_table_next_fs(table.get(), it.get(), &fs) == 0) {
         const char* src = mnt_fs_get_source(fs);
         const char* target = mnt_fs_get_target(fs);
-        if (src && target && source == src && isZfs(mnt_fs_get_fstype(fs)))
+        if (src && target && source == src && isZfs(fs))
             return QString::fromUtf8(target);
     }
     return std::nullopt;

@@ -5,6 +5,8 @@
 #include "create/PoolName.h"
 #include "create/StringFromFileSize.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <QTemporaryFile>
@@ -152,15 +154,17 @@ TEST(PoolMountPoint, FindsThePoolsOwnZfsMount)
         "27 1 254:0 / / rw,relatime - ext4 /dev/vda rw\n"
         "40 27 0:40 / /srv/tank rw - ext4 tank rw\n"
         "47 27 0:42 / /tank rw,relatime - fuse.zfs tank rw,user_id=0\n"
-        "48 47 0:43 / /tank/child rw,relatime - fuse.zfs tank/child rw\n"
+        "48 47 0:43 / /tank/child rw,relatime - fuse.zfs tank/child rw,user_id=0\n"
         "49 27 0:44 / /Volumes/My\\040Pool rw - zfs My\\040Pool rw\n"
         "50 27 0:45 / /old rw - zfs moved rw\n"
-        "51 27 0:46 / /new rw - zfs moved rw\n");
+        "51 27 0:46 / /new rw - zfs moved rw\n"
+        "52 27 0:47 / /home/eve/fake rw - fuse.zfs fake rw,user_id=1000,group_id=1000\n");
     EXPECT_EQ(PoolMountPoint::find("tank", table), QString("/tank"));
     EXPECT_EQ(PoolMountPoint::find("tank/child", table), QString("/tank/child"));
     EXPECT_EQ(PoolMountPoint::find("My Pool", table), QString("/Volumes/My Pool"));
     EXPECT_EQ(PoolMountPoint::find("moved", table), QString("/new"));  // the latest mount
     EXPECT_EQ(PoolMountPoint::find("ta", table), std::nullopt);
+    EXPECT_EQ(PoolMountPoint::find("fake", table), std::nullopt);  // a user's own FUSE mount
     EXPECT_EQ(PoolMountPoint::find("/dev/vda", table), std::nullopt);  // not ZFS
     EXPECT_EQ(PoolMountPoint::find("", table), std::nullopt);
     EXPECT_EQ(PoolMountPoint::find("tank", "/nonexistent/mountinfo"), std::nullopt);

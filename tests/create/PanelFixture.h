@@ -7,13 +7,7 @@
 #include <QTableView>
 #include <QTest>
 
-#include <ostream>
-
-// Readable QString values in test failures.
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+#include "QtPrinters.h"
 
 inline VRLHddInfoPtr makeDisk(int n, const QString& slot, std::optional<QString> devPath = {})
 {

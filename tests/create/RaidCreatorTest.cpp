@@ -1,7 +1,7 @@
 #include "create/RaidCreator.h"
 
 #include "FakeDiskEjector.h"
-#include "PanelFixture.h"
+#include "QtPrinters.h"
 #include "app/Notifications.h"
 #include "exec/RunCMD.h"
 #include "support/FakeTool.h"
