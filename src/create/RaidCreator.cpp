@@ -21,11 +21,11 @@ std::optional<QStringList> RaidCreator::devicePaths(const HddList& disks)
     for (const VRLHddInfoPtr& disk : disks) {
         // An empty path would reach the tools as an empty argument.
         if (!disk || !disk->devPath || disk->devPath->isEmpty()) {
-            const QString where = disk ? disk->slotPath.value_or(disk->hddSN.value_or(QString()))
-                                       : QString();
-            Log::write(QStringLiteral("Create RAID refused: a selected disk has no device path %1")
-                           .arg(where)
-                           .trimmed());
+            const QString which = !disk ? QString()
+                                  : disk->slotPath ? QStringLiteral(" in ") + *disk->slotPath
+                                  : disk->hddSN    ? QStringLiteral(" ") + *disk->hddSN
+                                                   : QString();
+            Log::write(QStringLiteral("Create RAID refused: the disk%1 has no device path").arg(which));
             return std::nullopt;
         }
         paths << *disk->devPath;

@@ -358,7 +358,7 @@ TEST_F(Panel, ADiskWithoutDevicePathNeverReachesTheTools)
     EXPECT_TRUE(ejector.ejected.isEmpty());
     EXPECT_TRUE(zpool.calls().isEmpty());
     EXPECT_TRUE(posted.isEmpty());  // nothing was attempted; the window stays
-    EXPECT_EQ(log.count("Create RAID refused: a selected disk has no device path Slot-B"), 1);
+    EXPECT_EQ(log.count("Create RAID refused: the disk in Slot-B has no device path"), 1);
 }
 
 TEST_F(Panel, OwnershipGoesOnlyToTheNewPool)

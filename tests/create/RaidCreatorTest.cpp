@@ -110,7 +110,7 @@ TEST_F(Creation, RefusesADiskWithoutDevicePath)
         EXPECT_TRUE(zpool.calls().isEmpty());
         EXPECT_TRUE(posted.isEmpty());
         EXPECT_EQ(log.lines(),
-                  QStringList{"Create RAID refused: a selected disk has no device path Slot-C"});
+                  QStringList{"Create RAID refused: the disk in Slot-C has no device path"});
     }
 }
 

@@ -146,6 +146,18 @@ TEST_F(DeviceWindow, EntriesStandForTheirPositionInTheScan)
     EXPECT_EQ(posted.count(Notifications::TBDevPopupChange), 4);  // one per key press
 }
 
+TEST_F(DeviceWindow, AnEntryKeepsItsEnclosureWhenTheScannerRanAgain)
+{
+    show();
+    // Someone else rescans this window's scanner without rebuilding the pop-up.
+    useFixture(NoEnclosure);
+    window->ScanDevice().resetArray("RADade");
+    window->ScanDevice().scanTBDevice();
+    ASSERT_TRUE(window->ScanDevice().tbArray().isEmpty());
+    chooseEnclosure(2);
+    EXPECT_EQ(shownDisks(), (QStringList{"/dev/disk80", "/dev/disk81", "/dev/disk82", "/dev/disk83"}));
+}
+
 TEST_F(DeviceWindow, ShowingAgainKeepsThePanelAndDoesNotScan)
 {
     show();
