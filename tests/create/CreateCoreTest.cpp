@@ -1,6 +1,5 @@
 #include "create/CreateCommand.h"
 #include "create/DiskColumns.h"
-#include "create/DiskSelectionRules.h"
 #include "create/PoolMountPoint.h"
 #include "create/PoolName.h"
 #include "create/StringFromFileSize.h"
@@ -11,7 +10,6 @@
 
 #include <QTemporaryFile>
 
-#include <clocale>
 
 TEST(StringFromFileSize, MatchesTheSinglePrecisionFormatter)
 {
@@ -37,16 +35,6 @@ TEST(StringFromFileSize, MatchesTheSinglePrecisionFormatter)
         EXPECT_EQ(stringFromFileSize(c.bytes), QString::fromLatin1(c.text)) << c.bytes;
 }
 
-TEST(StringFromFileSize, IgnoresTheUserLocale)
-{
-    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = previous ? previous : "C";
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"))
-        GTEST_SKIP() << "no locale with a decimal comma installed";
-    EXPECT_EQ(stringFromFileSize(1023), "1.02 KB");
-    std::setlocale(LC_NUMERIC, saved.c_str());
-}
-
 TEST(CreateCommand, SplitsOptionsAtHorizontalSpaceOnly)
 {
     const struct {
@@ -63,67 +51,8 @@ TEST(CreateCommand, SplitsOptionsAtHorizontalSpaceOnly)
     };
     for (const auto& c : cases)
         EXPECT_EQ(CreateCommand::splitOptionsText(c.text), c.tokens) << c.text.toStdString();
-}
-
-TEST(CreateCommand, BuildsTheArgumentList)
-{
-    const QStringList disks{"/dev/disk2", "/dev/disk3", "/dev/disk4"};
-    const QStringList defaults{"-f", "-o", "ashift=13", "-O", "casesensitivity=insensitive",
-                               "-O", "normalization=formD"};
-    const struct {
-        bool edited;
-        QString text;
-        QString name;
-        QString mode;
-        QStringList disks;
-        QStringList expected;
-    } cases[] = {
-        {false, "ignored -x", "Data", "RAID-Z", disks,
-         QStringList{"create"} + defaults + QStringList{"Data", "raidz"} + disks},
-        {false, "", "Data", "STRIPED", {"/dev/disk2", "/dev/disk3"},
-         QStringList{"create"} + defaults + QStringList{"Data", "/dev/disk2", "/dev/disk3"}},
-        {false, "", "Data", "RAID-Z2", disks,
-         QStringList{"create"} + defaults + QStringList{"Data", "raidz2"} + disks},
-        {true, "-f   -o ashift=12 ", "Data", "RAID-Z", disks,
-         QStringList{"create", "-f", "-o", "ashift=12", "Data", "raidz"} + disks},
-        {true, "", "Data", "RAID-Z", disks, QStringList{"create", "Data", "raidz"} + disks},
-        {true, "-f", "Data", "STRIPED", disks, QStringList{"create", "-f", "Data"} + disks},
-        {true, "-f", "My Pool", "STRIPED", {}, {"create", "-f", "My Pool"}},
-        {false, "", "   ", "STRIPED", {}, QStringList{"create"} + defaults + QStringList{"   "}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(CreateCommand::arguments(c.edited, c.text, c.name, c.mode, c.disks), c.expected)
-            << c.text.toStdString() << " / " << c.mode.toStdString();
-    EXPECT_EQ(CreateCommand::splitOptionsText(CreateCommand::DefaultOptionsText), defaults);
-}
-
-TEST(DiskSelectionRules, FollowTheNumberOfSelectedDisks)
-{
-    using R = DiskSelectionRules;
-    const struct {
-        int n;
-        std::array<bool, 3> entries;
-        std::optional<int> preset;
-        bool enabled;
-    } cases[] = {
-        {0, {false, false, false}, std::nullopt, false},
-        {1, {false, false, false}, std::nullopt, false},
-        {2, {true, false, false}, 0, true},
-        {3, {true, true, false}, 1, true},
-        {4, {true, true, true}, 1, true},
-        {5, {true, true, false}, 1, true},
-        {8, {true, true, false}, 1, true},
-    };
-    for (const auto& c : cases) {
-        const R r = R::forCount(c.n);
-        EXPECT_EQ(r.modeEntryEnabled, c.entries) << c.n;
-        EXPECT_EQ(r.presetMode, c.preset) << c.n;
-        EXPECT_EQ(r.createEnabled, c.enabled) << c.n;
-        EXPECT_EQ(r.nameEditable, c.enabled) << c.n;
-        EXPECT_EQ(r.advancedVisible, c.enabled) << c.n;
-        // Below two the pop-up keeps its enabled state.
-        EXPECT_EQ(r.modePopupEnabled, c.enabled ? std::optional<bool>(true) : std::nullopt) << c.n;
-    }
+    EXPECT_EQ(CreateCommand::splitOptionsText(CreateCommand::DefaultOptionsText),
+              CreateCommand::defaultOptionArguments());
 }
 
 TEST(PoolName, OnlyPlainNamesAreSafe)

@@ -5,7 +5,6 @@
 #include "app/Notifications.h"
 #include "exec/RunCMD.h"
 #include "support/FakeTool.h"
-#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -98,28 +97,4 @@ TEST_F(Creation, NeverChownsOutsideANewPool)
     }
     // Names that are paths are never even looked up in the mount table.
     EXPECT_EQ(lookups.count("../../etc"), 0);
-}
-
-TEST_F(Creation, RefusesADiskWithoutDevicePath)
-{
-    for (const std::optional<QString>& path : {std::optional<QString>(), std::optional<QString>("")}) {
-        LogCapture log;
-        EXPECT_EQ(creator.create(request("tank", {disk("/dev/disk2"), disk(path, "Slot-C")})),
-                  RaidCreator::Outcome::Refused);
-        EXPECT_TRUE(ejector.ejected.isEmpty());
-        EXPECT_TRUE(zpool.calls().isEmpty());
-        EXPECT_TRUE(posted.isEmpty());
-        EXPECT_EQ(log.lines(),
-                  QStringList{"Create RAID refused: the disk in Slot-C has no device path"});
-    }
-}
-
-TEST_F(Creation, EmptyNameRunsNothing)
-{
-    // The name is checked first, even with a disk that would be refused.
-    EXPECT_EQ(creator.create(request("", {disk("/dev/disk2"), disk(std::nullopt)})),
-              RaidCreator::Outcome::NoName);
-    EXPECT_TRUE(ejector.ejected.isEmpty());
-    EXPECT_TRUE(zpool.calls().isEmpty());
-    EXPECT_EQ(posted, QStringList{Notifications::NoVolumeNameOfRAID});
 }
