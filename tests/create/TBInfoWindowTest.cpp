@@ -115,6 +115,15 @@ TEST_F(DeviceWindow, RescanBeforeTheFirstShowShowsNothing)
     EXPECT_EQ(panel()->size(), QSize(600, 300));
 }
 
+TEST(DeviceWindowAlone, WithoutARegistryFindsNothing)
+{
+    AppContext bare;
+    TBInfoWindow window(bare);
+    window.showWindow();
+    EXPECT_EQ(window.diskTableViewCtrl()->TBDevLabel()->text(), "Varnelo Storage Device :");
+    EXPECT_EQ(window.diskTableViewCtrl()->TBDevPopup()->count(), 1);
+}
+
 TEST_F(DeviceWindow, HotPlugIsWatchedFromTheFirstShow)
 {
     useFixture(NoEnclosure);

@@ -15,12 +15,20 @@ const QString ScanReset = QStringLiteral("RADade");
 }
 
 struct TBInfoWindow::Impl {
-    explicit Impl(AppContext& c) : context(c), scanner(*c.registry, c.dfPath) {}
+    explicit Impl(AppContext& c)
+        : context(c),
+          registry(c.registry ? *c.registry : *(ownRegistry = std::make_unique<Registry>())),
+          scanner(registry, c.dfPath)
+    {
+    }
 
     void initDiskTableView();
     void initWindowItems(TBInfoWindow& window);
 
     AppContext& context;
+    // Without a registry there is nothing to find; an empty one says so.
+    std::unique_ptr<Registry> ownRegistry;
+    Registry& registry;
     QString zpoolPath;
     VRLScanDevice scanner;
     std::unique_ptr<ThunderBoltMonitor> monitor;
@@ -33,7 +41,6 @@ struct TBInfoWindow::Impl {
 TBInfoWindow::TBInfoWindow(AppContext& context, QWidget* parent)
     : QMainWindow(parent), d(std::make_unique<Impl>(context))
 {
-    Q_ASSERT(context.registry);
     // Closing hides the window; the main window alone decides when we quit.
     setAttribute(Qt::WA_QuitOnClose, false);
 }
@@ -87,7 +94,7 @@ void TBInfoWindow::Impl::initDiskTableView()
 void TBInfoWindow::Impl::initWindowItems(TBInfoWindow& window)
 {
     // Hot-plug monitoring starts with the first showing, not with the program.
-    monitor = std::make_unique<ThunderBoltMonitor>(*context.registry, *context.center);
+    monitor = std::make_unique<ThunderBoltMonitor>(registry, *context.center);
     monitor->MonitorInit();
     window.rescanDevice();
 }
