@@ -1,5 +1,6 @@
 #include "app/widgets/Alerts.h"
 
+#include <QLabel>
 #include <QPushButton>
 
 QMessageBox* Alerts::open(QWidget* window, QMessageBox::Icon icon, const QString& text,
@@ -13,6 +14,9 @@ QMessageBox* Alerts::open(QWidget* window, QMessageBox::Icon icon, const QString
     box->setText(text);
     box->setInformativeText(informativeText);
     box->setAccessibleName(text);
+    // Without a floor the long sentences wrap into a narrow column.
+    if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        label->setMinimumWidth(340);
     QList<QAbstractButton*> added;
     for (int i = 0; i < buttons.size(); ++i) {
         const auto role = i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole;

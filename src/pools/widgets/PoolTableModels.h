@@ -2,6 +2,7 @@
 #include "pools/RaidInfo.h"
 
 #include <QAbstractTableModel>
+#include <QStyledItemDelegate>
 
 // A table whose columns are known by identifier, as the pool view's rules
 // speak of them; the header's Qt::UserRole answers the identifier.
@@ -62,4 +63,15 @@ protected:
 
 private:
     RaidStatusList list_;
+};
+
+// Keeps a red row recognisable while it is selected: the highlight would
+// otherwise paint every selected row's text the same.
+class RowColourDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };

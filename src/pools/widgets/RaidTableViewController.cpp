@@ -43,7 +43,7 @@ RaidTableViewController::RaidTableViewController(AppContext& context, QWidget* p
                                         {"Others", tr("Others")}},
                                        this);
     setupTable(ui->RaidListView, listModel_, {150, 90, 75, 80, 75, 75});
-    setupTable(ui->RaidStatusView, statusModel_, {150, 80, 100, 60, 85, 45, 45, 70});
+    setupTable(ui->RaidStatusView, statusModel_, {145, 75, 70, 50, 75, 40, 40, 70});
 
     auto onList = [this] {
         if (!reloading_)
@@ -79,6 +79,9 @@ void RaidTableViewController::setupTable(QTableView* view, QAbstractItemModel* m
                                          const QList<int>& widths)
 {
     view->setModel(model);
+    view->setItemDelegate(new RowColourDelegate(view));
+    // A gone member is named by a long number; its ends tell it apart.
+    view->setTextElideMode(Qt::ElideMiddle);
     QHeaderView* header = view->horizontalHeader();
     header->setHighlightSections(false);
     header->setSectionsMovable(false);
