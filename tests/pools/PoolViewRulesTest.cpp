@@ -22,26 +22,6 @@ RaidStatus member(const QString& name, const QString& state, const QString& mode
 }
 }  // namespace
 
-TEST(PoolViewRules, ViewLoaded)
-{
-    const ButtonStates open = viewLoaded(true);
-    EXPECT_EQ(open.newBtn, true);
-    EXPECT_EQ(open.update, true);
-    const ButtonStates closed = viewLoaded(false);
-    EXPECT_EQ(closed.newBtn, false);
-    EXPECT_EQ(closed.update, false);
-    for (const ButtonStates& s : {open, closed}) {
-        EXPECT_EQ(s.del, false);
-        EXPECT_EQ(s.eject, false);
-        EXPECT_EQ(s.mount, false);
-        EXPECT_EQ(s.replace, false);
-        EXPECT_EQ(s.detach, false);
-        EXPECT_EQ(s.online, false);
-        EXPECT_EQ(s.detachVisible, false);
-        EXPECT_EQ(s.onlineVisible, false);
-    }
-}
-
 TEST(PoolViewRules, ListSelectionByHealth)
 {
     struct Row {
@@ -151,14 +131,4 @@ TEST(PoolViewRules, RefreshVerbsAreIgnored)
         EXPECT_TRUE(releaseInfoIgnores(cmd)) << cmd;
     for (const char* cmd : {"EJECT", "MOUNT", "DELETE", "REPLACE", "DETACH", "ONLINE", "list", ""})
         EXPECT_FALSE(releaseInfoIgnores(cmd)) << cmd;
-}
-
-TEST(PoolViewRules, WorkerRequestHasFourStrings)
-{
-    const UserInfo r = workerRequest("EJECT", "tank");
-    EXPECT_EQ(r.size(), 4);
-    EXPECT_EQ(r.value("CMD"), "EJECT");
-    EXPECT_EQ(r.value("PoolName"), "tank");
-    EXPECT_TRUE(r.contains("Disk1") && r.value("Disk1").isEmpty());
-    EXPECT_TRUE(r.contains("Disk2") && r.value("Disk2").isEmpty());
 }

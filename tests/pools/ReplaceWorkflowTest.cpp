@@ -121,9 +121,3 @@ TEST(ReplaceWorkflow, ExportConfirmedOnlyByAListingWithoutThePool)
     EXPECT_FALSE(exportConfirmed("Failed to load ZFS module stack.\n", "tank"));
     EXPECT_FALSE(exportConfirmed("internal error: out of memory\n", "tank"));
 }
-
-TEST(ReplaceWorkflow, DiskNameOf)
-{
-    EXPECT_EQ(diskNameOf("/dev/disk6"), "disk6");
-    EXPECT_EQ(diskNameOf("disk6"), "disk6");
-}

@@ -345,7 +345,7 @@ void RaidTableViewController::Replace_EjectDisk(const UserInfo& payload)
         const QString message = output.trimmed();
         Log::write(QStringLiteral("Export of %1 failed: %2").arg(pool, message));
         Alerts::open(window(), QMessageBox::Warning, tr("%1 could not be ejected").arg(pool),
-                     tr("%1 is still in use. Keep the Thunderbolt cable connected.\n\n%2")
+                     tr("%1 is still mounted. Keep the Thunderbolt cable connected.\n\n%2")
                          .arg(pool, message.isEmpty() ? tr("zpool gave no message.")
                                                       : tr("zpool said: %1").arg(message)));
         return;
