@@ -1,6 +1,7 @@
 #pragma once
 // The names of every application notification and the keys of their payloads.
 #include <QString>
+#include <QStringList>
 
 namespace Notifications {
 inline const QString TBDeviceAttached = QStringLiteral("TBDeviceAttached");

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -29,11 +30,19 @@ public:
     // Synchronous on the calling thread.
     QString runCMD(const QString& verb, const QString& pool = {}, const QString& disk1 = {},
                    const QString& disk2 = {});
-    // Request keys: CMD, PoolName, Disk1, Disk2.
+    // Runs the request (keys CMD, PoolName, Disk1, Disk2) on a new thread and
+    // returns at once. Threaded verbs run one at a time, in the order they
+    // were started; a newer request cancels an older one that has not begun.
     void startThread(const UserInfo& request);
     void stopThread();
-    // Waits for every thread this worker started (tests, shutdown).
+    // Waits for every thread this worker started (tests, shutdown). The
+    // destructor does the same, so a handler of "ZpoolCMDFinish" must not
+    // block on the thread that destroys the worker.
     void waitForThreads();
+
+    // Test seam: each worker thread calls hook(false) first, before it reads
+    // its cancel flag, and hook(true) once it is past that check and will run.
+    void setThreadStartHook(std::function<void(bool begun)> hook);
 
 private:
     struct Impl;

@@ -1,0 +1,26 @@
+#include "create/DiskColumns.h"
+
+#include "create/StringFromFileSize.h"
+
+QString DiskColumns::cellText(const VRLHddInfo& disk, const QString& identifier)
+{
+    if (identifier == Model)
+        return disk.hddModel.value_or(QString());
+    if (identifier == SN)
+        return disk.hddSN.value_or(QString());
+    if (identifier == Available)
+        return stringFromFileSize(static_cast<quint64>(disk.diskSize.value_or(0)));
+    if (identifier == Slot)
+        return disk.slotPath.value_or(QString());
+    if (identifier == DiskPath)
+        return disk.devPath.value_or(QString());
+    if (identifier == MountPoint) {
+        if (disk.bsdPathArray.isEmpty())
+            return QStringLiteral("-");
+        const VRLBsdInfoPtr& first = disk.bsdPathArray.first();
+        if (!first || !first->mountPoint)
+            return {};
+        return first->mountPoint->section(QLatin1Char('/'), -1, -1, QString::SectionSkipEmpty);
+    }
+    return QStringLiteral("-");
+}

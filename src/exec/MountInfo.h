@@ -1,0 +1,21 @@
+#pragma once
+#include <QList>
+#include <QString>
+
+#include <sys/types.h>
+
+// One line of a mountinfo table.
+struct MountEntry {
+    QString source;     // as the kernel reports it, e.g. /dev/sdb1 or a pool name
+    QString target;     // the mount point
+    QString fsType;     // e.g. ext4, zfs, fuse.zfs
+    QString fsOptions;  // the superblock options, e.g. rw,user_id=0
+    dev_t devno = 0;    // the st_dev of the mounted filesystem
+};
+
+namespace MountInfo {
+// Empty when the table cannot be read.
+QList<MountEntry> read(const QString& path = QStringLiteral("/proc/self/mountinfo"));
+// "maj:min" as sysfs writes it, or 0.
+dev_t parseDevno(const QString& text);
+}  // namespace MountInfo

@@ -1,0 +1,263 @@
+#include "exec/PrivilegedSession.h"
+
+#include "exec/HelperProtocol.h"
+#include "exec/ToolProcess.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QReadWriteLock>
+#include <QThread>
+
+#include <atomic>
+#include <mutex>
+#include <unistd.h>
+
+namespace {
+QString defaultHelperPath()
+{
+    const QString installed = QStringLiteral(TARNWELL_HELPER_INSTALLED);
+    if (QFileInfo(installed).isExecutable() || !QCoreApplication::instance())
+        return installed;
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwell-helper");
+}
+
+void shutdownAtExit();
+}  // namespace
+
+struct PrivilegedSession::Impl {
+    mutable QMutex configMutex;
+    QStringList elevator{QStringLiteral("/usr/bin/pkexec")};
+    QString helperPath;
+    bool force = false;
+    std::atomic<int> authorizations{0};
+
+    // The helper is started from a thread of its own that lives as long as
+    // the session: pkexec ends its child when the thread that forked it ends.
+    // The lock is read-held by every run and write-held to start or stop it.
+    QReadWriteLock threadLock;
+    QThread* thread = nullptr;
+    QObject* context = nullptr;
+
+    // Only touched on `thread`.
+    QProcess* helper = nullptr;
+
+    QObject* ensureThread();
+    void shutdown();
+
+    Result serve(const QString& path, const QStringList& arguments);
+    int startHelper();
+    void dropHelper();
+    bool waitForLine(QByteArray* line, qsizetype maxLength);
+};
+
+// Returns with threadLock held for reading.
+QObject* PrivilegedSession::Impl::ensureThread()
+{
+    threadLock.lockForRead();
+    if (thread)
+        return context;
+    threadLock.unlock();
+    {
+        QWriteLocker lock(&threadLock);
+        if (!thread) {
+            static std::once_flag registered;
+            std::call_once(registered, [] { qAddPostRoutine(shutdownAtExit); });
+            thread = new QThread;
+            thread->setObjectName(QStringLiteral("PrivilegedSession"));
+            context = new QObject;
+            context->moveToThread(thread);
+            thread->start();
+        }
+    }
+    return ensureThread();
+}
+
+void PrivilegedSession::Impl::shutdown()
+{
+    QWriteLocker lock(&threadLock);
+    if (!thread)
+        return;
+    QMetaObject::invokeMethod(
+        context, [this] { dropHelper(); }, Qt::BlockingQueuedConnection);
+    thread->quit();
+    thread->wait();
+    delete context;
+    delete thread;
+    context = nullptr;
+    thread = nullptr;
+}
+
+bool PrivilegedSession::Impl::waitForLine(QByteArray* line, qsizetype maxLength)
+{
+    while (!helper->canReadLine()) {
+        if (helper->bytesAvailable() > maxLength || !helper->waitForReadyRead(-1))
+            return false;
+    }
+    *line = helper->readLine();
+    line->chop(1);
+    return true;
+}
+
+int PrivilegedSession::Impl::startHelper()
+{
+    QStringList command;
+    QString helperProgram;
+    {
+        QMutexLocker lock(&configMutex);
+        command = elevator;
+        helperProgram = helperPath.isEmpty() ? defaultHelperPath() : helperPath;
+    }
+    if (command.isEmpty())
+        return StatusFailed;
+
+    helper = new QProcess;
+    helper->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    ++authorizations;
+    helper->start(command.first(), command.mid(1) << helperProgram);
+    if (!helper->waitForStarted(-1)) {
+        dropHelper();
+        return StatusFailed;
+    }
+    // No time limit: the user may take as long as they like with the dialog.
+    QByteArray line;
+    const bool answered = waitForLine(&line, HelperProtocol::MaxHeaderLine);
+    if (answered && line == HelperProtocol::Hello)
+        return StatusSuccess;
+    if (answered || helper->state() != QProcess::NotRunning) {
+        qWarning("tarnwell: the privileged helper did not introduce itself");
+        dropHelper();
+        return StatusFailed;
+    }
+    // Ended before the helper spoke: the elevator's own verdict.
+    const bool canceled = helper->exitStatus() == QProcess::NormalExit && helper->exitCode() == 126;
+    dropHelper();
+    return canceled ? StatusCanceled : StatusFailed;
+}
+
+void PrivilegedSession::Impl::dropHelper()
+{
+    if (!helper)
+        return;
+    if (helper->state() != QProcess::NotRunning) {
+        // The helper ends when its stdin closes; it may first finish a tool.
+        helper->closeWriteChannel();
+        if (!helper->waitForFinished(30000)) {
+            helper->kill();
+            helper->waitForFinished(1000);
+        }
+    }
+    delete helper;
+    helper = nullptr;
+}
+
+PrivilegedSession::Result PrivilegedSession::Impl::serve(const QString& path,
+                                                         const QStringList& arguments)
+{
+    if (helper && (helper->state() != QProcess::Running || helper->bytesAvailable() > 0))
+        dropHelper();  // died or spoke out of turn since the last request: start afresh
+    if (!helper) {
+        const int status = startHelper();
+        if (status != StatusSuccess)
+            return {status, {}};
+    }
+
+    helper->write(HelperProtocol::encodeRequest(path, arguments));
+    QByteArray header;
+    HelperProtocol::ReplyKind kind;
+    qsizetype length = 0;
+    if (!waitForLine(&header, HelperProtocol::MaxHeaderLine) ||
+        !HelperProtocol::parseReplyHeader(header, &kind, &length)) {
+        qWarning("tarnwell: the privileged helper gave no valid answer");
+        dropHelper();
+        return {StatusFailed, {}};
+    }
+    while (helper->bytesAvailable() < length) {
+        if (!helper->waitForReadyRead(-1)) {
+            qWarning("tarnwell: the privileged helper ended in the middle of an answer");
+            dropHelper();
+            return {StatusFailed, {}};
+        }
+    }
+    const QByteArray body = helper->read(length);
+    if (kind != HelperProtocol::ReplyKind::Ok) {
+        qWarning("tarnwell: the privileged helper declined %s: %s", qPrintable(path),
+                 body.constData());
+        return {StatusFailed, {}};
+    }
+    return {StatusSuccess, ToolProcess::decode(body)};
+}
+
+PrivilegedSession& PrivilegedSession::instance()
+{
+    static PrivilegedSession session;
+    return session;
+}
+
+PrivilegedSession::PrivilegedSession() : d(std::make_unique<Impl>()) {}
+
+PrivilegedSession::~PrivilegedSession()
+{
+    d->shutdown();
+}
+
+namespace {
+void shutdownAtExit()
+{
+    PrivilegedSession::instance().reset();
+}
+}  // namespace
+
+PrivilegedSession::Result PrivilegedSession::run(const QString& launchPath,
+                                                 const QStringList& arguments)
+{
+    bool force;
+    {
+        QMutexLocker lock(&d->configMutex);
+        force = d->force;
+    }
+    if (geteuid() == 0 && !force) {
+        const ToolProcess::Outcome outcome =
+            ToolProcess::run(launchPath, arguments, ToolProcess::Streams::StdoutOnly);
+        if (!outcome.started)
+            return {StatusFailed, {}};
+        return {StatusSuccess, ToolProcess::decode(outcome.output)};
+    }
+
+    QObject* context = d->ensureThread();
+    Result result;
+    // Requests queue up on the session thread, so the first of several
+    // simultaneous runs asks for authorization and the others reuse it.
+    QMetaObject::invokeMethod(
+        context, [&] { result = d->serve(launchPath, arguments); }, Qt::BlockingQueuedConnection);
+    d->threadLock.unlock();
+    return result;
+}
+
+void PrivilegedSession::setElevator(const QStringList& command)
+{
+    QMutexLocker lock(&d->configMutex);
+    d->elevator = command;
+}
+
+void PrivilegedSession::setHelperPath(const QString& path)
+{
+    QMutexLocker lock(&d->configMutex);
+    d->helperPath = path;
+}
+
+void PrivilegedSession::setForceElevation(bool force)
+{
+    QMutexLocker lock(&d->configMutex);
+    d->force = force;
+}
+
+void PrivilegedSession::reset()
+{
+    d->shutdown();
+    d->authorizations = 0;
+}
+
+int PrivilegedSession::authorizationCount() const
+{
+    return d->authorizations;
+}

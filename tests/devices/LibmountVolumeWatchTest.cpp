@@ -1,0 +1,87 @@
+#include "devices/LibmountVolumeWatch.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sched.h>
+#include <sys/mount.h>
+
+using Change = VolumeWatch::Change;
+using Table = LibmountVolumeWatch::MountTable;
+
+TEST(LibmountVolumeWatch, ClassifiesTableChanges)
+{
+    const Table base{{"/dev/sda2", "/"}, {"/dev/sdb1", "/media/alice/Data"}};
+    const struct {
+        const char* name;
+        Table after;
+        QList<Change> expected;
+    } cases[] = {
+        {"nothing", base, {}},
+        {"mounted", base + Table{{"/dev/sdc1", "/media/alice/New"}}, {Change::Mounted}},
+        {"unmounted", Table{base[0]}, {Change::Unmounted}},
+        {"renamed", Table{base[0], {"/dev/sdb1", "/media/alice/Renamed"}}, {Change::Renamed}},
+        {"same source mounted twice", base + Table{{"/dev/sdb1", "/mnt/other"}}, {Change::Mounted}},
+        {"another device at the same place", Table{base[0], {"/dev/sdc1", "/media/alice/Data"}},
+         {Change::Mounted, Change::Unmounted}},
+        {"two at once", Table{base[0], {"/dev/sdd1", "/a"}, {"/dev/sde1", "/b"}},
+         {Change::Mounted, Change::Mounted, Change::Unmounted}},
+        {"order does not matter", Table{base[1], base[0]}, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LibmountVolumeWatch::classify(base, c.after), c.expected) << c.name;
+}
+
+TEST(LibmountVolumeWatch, ReadsVolumesAndLeavesPseudoFileSystemsOut)
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath("mountinfo"));
+    f.open(QIODevice::WriteOnly);
+    f.write("21 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
+            "22 21 0:20 / /proc rw,nosuid shared:2 - proc proc rw\n"
+            "23 21 0:21 / /tmp rw shared:3 - tmpfs tmpfs rw\n"
+            "40 21 8:17 / /media/alice/My\\040Disk rw shared:4 - vfat /dev/sdb1 rw\n"
+            "41 21 0:45 / /tank rw shared:5 - fuse.zfs tank rw\n");
+    f.close();
+    const Table t = LibmountVolumeWatch::readMountTable(f.fileName());
+    EXPECT_EQ(t, (Table{{"/dev/vda", "/"}, {"/dev/sdb1", "/media/alice/My Disk"}, {"tank", "/tank"}}));
+}
+
+// Real mounts, in a mount namespace of this process so nobody else sees them.
+TEST(LibmountVolumeWatch, ReportsRealMountsMovesAndUnmounts)
+{
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        GTEST_SKIP() << "no private mount namespace (needs root)";
+    // Inside the build tree: a bind mount of a real file system, not tmpfs.
+    QTemporaryDir dir(QStringLiteral(TARNWELL_BINARY_DIR "/volwatch-XXXXXX"));
+    ASSERT_TRUE(dir.isValid());
+    for (const char* d : {"src", "a", "b"})
+        QDir(dir.path()).mkdir(d);
+    const QByteArray src = dir.filePath("src").toUtf8(), a = dir.filePath("a").toUtf8(),
+                     b = dir.filePath("b").toUtf8();
+
+    LibmountVolumeWatch watch;
+    watch.start();
+    ASSERT_TRUE(watch.isWatching());
+    QSignalSpy spy(&watch, &VolumeWatch::volumesChanged);
+    auto next = [&] {
+        if (spy.isEmpty() && !spy.wait(3000))
+            return QVariant();
+        return spy.takeFirst().at(0);
+    };
+
+    ASSERT_EQ(mount(src, a, nullptr, MS_BIND, nullptr), 0);
+    EXPECT_EQ(next().value<Change>(), Change::Mounted);
+    ASSERT_EQ(mount(a, b, nullptr, MS_MOVE, nullptr), 0);
+    EXPECT_EQ(next().value<Change>(), Change::Renamed);
+    ASSERT_EQ(umount(b), 0);
+    EXPECT_EQ(next().value<Change>(), Change::Unmounted);
+
+    // Quiet afterwards: no spinning, no repeats.
+    QTest::qWait(300);
+    EXPECT_TRUE(spy.isEmpty());
+}
