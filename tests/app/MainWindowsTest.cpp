@@ -1,6 +1,7 @@
 #include "app/HelpPages.h"
 #include "app/widgets/AppDelegate.h"
 #include "app/widgets/Disclaimer.h"
+#include "create/widgets/TBInfoWindow.h"
 #include "support/MainWinHarness.h"
 
 #include <gtest/gtest.h>
@@ -159,6 +160,24 @@ TEST(MainWindows, HubRoutesEachName)
         }
         EXPECT_TRUE(win->rescans.isEmpty());
     }
+}
+
+TEST(MainWindows, NewOpensTheDeviceWindowAndCreateRAIDFinishClosesIt)
+{
+    MainWinHarness h({{1001, 0, {{"Slot-A", "disk92"}}}});
+    StartedMainWindow w(h);
+    EXPECT_FALSE(w.win->hasTBInfoWindow());  // created on first use
+    w.pools()->NewBtn()->click();
+    ASSERT_TRUE(w.win->hasTBInfoWindow());
+    TBInfoWindow* devices = w.win->tbInfoWindow();
+    EXPECT_TRUE(devices->isVisible());
+    EXPECT_EQ(devices->zpoolPath(), h.zpool.path());
+    h.center.post("CreateRAIDFinish");
+    EXPECT_FALSE(devices->isVisible());
+    h.center.post("ShowCreateRaidWindows");
+    EXPECT_EQ(w.win->tbInfoWindow(), devices);  // the same window again
+    EXPECT_TRUE(devices->isVisible());
+    devices->close();
 }
 
 TEST(MainWindows, ReplaceStep3CarriesStep2sPayload)
