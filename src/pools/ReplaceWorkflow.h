@@ -1,0 +1,45 @@
+#pragma once
+#include "app/NotificationCenter.h"
+#include "devices/VRLThunderboltInfo.h"
+#include "pools/RaidInfo.h"
+
+// The decisions of the disk replacement wizard that need no widgets.
+namespace ReplaceWorkflow {
+
+// Payload key that carries the failed member's enclosure from step 1 to the
+// rebuild, next to raidName, diskName and diskSlot.
+inline const QString EnclosureKey = QStringLiteral("enclosure");
+
+// A stable name for an enclosure: its switch UID when it has one (it survives
+// a reconnect to another port), else its Thunderbolt path. "" when neither.
+QString enclosureIdentity(const VRLThunderboltInfo& enclosure);
+
+struct EnclosureGuess {
+    QString identity;  // "" when undecided
+    QString problem;   // why it could not be decided
+};
+// The enclosure that holds the pool's other members: exactly one enclosure
+// must hold disks named like members of the pool, and it must have an identity.
+EnclosureGuess enclosureOfPool(const RaidInfo& pool, const TBList& enclosures);
+
+struct NewDiskSearch {
+    VRLHddInfoPtr disk;  // null when none was found or the search was refused
+    QString problem;     // why no disk may be touched; "" when the bay is simply empty
+};
+// The disk now sitting in `slot` of the enclosure named `identity`. Disks of
+// any other enclosure are never considered.
+NewDiskSearch findNewDisk(const TBList& enclosures, const QString& identity, const QString& slot);
+
+// The pool that already uses a disk of that name, "" when none does. The
+// failed member itself (same pool, same name) does not count: a new disk may
+// come back under the old name.
+QString poolUsingDisk(const RaidList& pools, const QString& diskName, const QString& pool,
+                      const QString& oldDisk);
+
+// After an export: true only when `zpool list` says the pool is gone.
+bool exportConfirmed(const QString& listText, const QString& pool);
+
+// "disk6" for "/dev/disk6".
+QString diskNameOf(const QString& devPath);
+
+}  // namespace ReplaceWorkflow

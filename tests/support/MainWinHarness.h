@@ -1,0 +1,203 @@
+#pragma once
+// The main window on a fake zpool, a fixture registry and a recording disk
+// ejector, with helpers to answer its alerts.
+#include "app/AppContext.h"
+#include "app/Notifications.h"
+#include "app/widgets/MainWindows.h"
+#include "create/widgets/RaidCreateView.h"
+#include "devices/DiskEjector.h"
+#include "devices/FixtureRegistry.h"
+#include "devices/VRLScanDevice.h"
+#include "exec/ZpoolCMD.h"
+#include "pools/widgets/RaidTableViewController.h"
+#include "support/FakeTool.h"
+#include "support/RegistryFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QMutex>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+class RecordingEjector : public DiskEjector {
+public:
+    QString eject(const QString& devPath) override
+    {
+        QMutexLocker l(&mutex);
+        ejected << devPath;
+        return QStringLiteral("ejected ") + devPath;
+    }
+    QStringList calls() const
+    {
+        QMutexLocker l(&mutex);
+        return ejected;
+    }
+
+private:
+    mutable QMutex mutex;
+    QStringList ejected;
+};
+
+class ManualVolumeWatch : public VolumeWatch {
+public:
+    using VolumeWatch::VolumeWatch;
+    void start() override { ++starts; }
+    void emitChange(Change c) { emit volumesChanged(c); }
+    int starts = 0;
+};
+
+inline QString mainwinData(const QString& name)
+{
+    return QStringLiteral(TARNWELL_TEST_DATA "/mainwin/") + name;
+}
+
+// Polls the event loop until `done` holds or `ms` pass.
+inline bool waitUntil(const std::function<bool()>& done, int ms = 5000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+// The alerts open on `window`, oldest first.
+inline QList<QMessageBox*> openAlerts(QWidget* window)
+{
+    QList<QMessageBox*> boxes;
+    for (QMessageBox* b : window->findChildren<QMessageBox*>()) {
+        if (b->isVisible())
+            boxes << b;
+    }
+    return boxes;
+}
+
+inline QStringList buttonTexts(QMessageBox* box)
+{
+    QStringList texts;
+    for (QAbstractButton* b : box->buttons())
+        texts << b->text();
+    return texts;
+}
+
+inline void press(QMessageBox* box, const QString& text)
+{
+    for (QAbstractButton* b : box->buttons()) {
+        if (b->text() == text) {
+            b->click();
+            QApplication::processEvents();
+            return;
+        }
+    }
+    ADD_FAILURE() << "no button " << text.toStdString();
+}
+
+// The tests' zpool: canned outputs per subcommand, every call recorded.
+struct MainWinHarness {
+    NotificationCenter center;
+    FakeTool zpool{QStringLiteral("zpool")};
+    FakeTool df{QStringLiteral("df")};
+    QTemporaryDir dir;
+    std::unique_ptr<FixtureRegistry> registry;
+    RecordingEjector ejector;
+    ManualVolumeWatch volumeWatch;
+    AppContext context;
+
+    explicit MainWinHarness(const QList<FixtureEnclosure>& enclosures = {}, bool zpoolPresent = true,
+                            bool zfsDevicePresent = true)
+    {
+        const QString registryPath = dir.filePath(QStringLiteral("registry.json"));
+        RegistryFixture::write(registryPath, enclosures);
+        registry = std::make_unique<FixtureRegistry>(registryPath);
+        context.center = &center;
+        context.registry = registry.get();
+        context.diskEjector = &ejector;
+        context.volumeWatch = &volumeWatch;
+        context.dfPath = df.path();
+        const QString absent = dir.filePath(QStringLiteral("absent"));
+        context.probePaths.sbinZpool = zpoolPresent ? zpool.path() : absent + "-zpool";
+        context.probePaths.localZpool = absent + "-local-zpool";
+        context.probePaths.devZfs = zfsDevicePresent ? dir.filePath(QStringLiteral("zfs")) : absent + "-zfs";
+        context.probePaths.zfsFuseSocket = absent + "-socket";
+        if (zfsDevicePresent) {
+            QFile f(context.probePaths.devZfs);
+            f.open(QIODevice::WriteOnly);
+        }
+        zpool.setOutput(QStringLiteral("list"), QStringLiteral("no pools available\n"));
+        zpool.setOutput(QStringLiteral("status"), QStringLiteral("no pools available\n"));
+        zpool.setOutput(QStringLiteral("import"), QStringLiteral("no pools available to import\n"));
+    }
+
+    void useOutputs(const QString& list, const QString& status, const QString& import = QString())
+    {
+        zpool.setOutputFromFile(QStringLiteral("list"), mainwinData(list));
+        zpool.setOutputFromFile(QStringLiteral("status"), mainwinData(status));
+        if (!import.isEmpty())
+            zpool.setOutputFromFile(QStringLiteral("import"), mainwinData(import));
+    }
+
+    // Every zpool call but the refresh's own reading verbs.
+    QList<QStringList> actions() const
+    {
+        QList<QStringList> result;
+        for (const QStringList& c : zpool.calls()) {
+            if (c.value(0) == QLatin1String("list") || c.value(0) == QLatin1String("status") ||
+                c == QStringList{QStringLiteral("import")})
+                continue;
+            result << c;
+        }
+        return result;
+    }
+};
+
+// The started main window of a harness.
+struct StartedMainWindow {
+    explicit StartedMainWindow(MainWinHarness& h, MainWindows* window = nullptr)
+        : harness(h), win(window ? window : new MainWindows(h.context))
+    {
+        win->show();
+        win->startWindows();
+    }
+    ~StartedMainWindow()
+    {
+        for (QMessageBox* b : win->findChildren<QMessageBox*>())
+            b->close();
+        QApplication::processEvents();
+    }
+    RaidTableViewController* pools() const { return win->raidTableViewCtrl(); }
+
+    void selectPool(int row)
+    {
+        pools()->RaidListView()->selectRow(row);
+        QApplication::processEvents();
+    }
+    void selectMember(int row)
+    {
+        pools()->RaidStatusView()->selectRow(row);
+        QApplication::processEvents();
+    }
+    int memberRow(const QString& diskName) const
+    {
+        const RaidStatusList members = pools()->RaidStateArray();
+        for (int i = 0; i < members.size(); ++i) {
+            if (members.at(i)->DiskName == diskName)
+                return i;
+        }
+        return -1;
+    }
+    QList<QMessageBox*> alerts() const { return openAlerts(win.get()); }
+
+    MainWinHarness& harness;
+    std::unique_ptr<MainWindows> win;
+};
