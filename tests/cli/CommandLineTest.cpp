@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "create/QtPrinters.h"
 #include "devices/FixtureRegistry.h"
 #include "support/FakeTool.h"
 

@@ -1,4 +1,5 @@
 #include "app/PoolListing.h"
+#include "create/QtPrinters.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
