@@ -337,7 +337,9 @@ void RaidTableViewController::Replace_EjectDisk(const UserInfo& payload)
     const QString pool = payload.value(Key::raidName);
     if (pool.isEmpty())
         return;
-    const QString output = RunCMD().runCmdAsAdmin(zpoolPath_, {QStringLiteral("export"), pool});
+    // zpool says why an export failed on stderr; keep it for the alert.
+    const QString output =
+        RunCMD().runCmdAsAdminWithErrors(zpoolPath_, {QStringLiteral("export"), pool});
 
     // Unplugging an enclosure under an imported pool loses the writes in
     // flight, so step 2 comes only once zpool no longer lists the pool.
