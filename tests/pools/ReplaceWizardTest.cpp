@@ -160,7 +160,7 @@ TEST(ReplaceWizard, FailedExportEndsTheWizardWithTheToolsMessage)
     // zpool's complaint comes on stderr; it is quoted trimmed.
     const Case cases[] = {
         {"", "cannot export 'tank': pool is busy\n", "zpool said: cannot export 'tank': pool is busy"},
-        {"Canceled", "", "zpool said: Canceled"},
+        {"Canceled", "", "The administrator authorization was cancelled."},
         {"", "", "zpool gave no message."}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.quoted);
