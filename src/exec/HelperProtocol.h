@@ -4,12 +4,16 @@
 //
 //   helper, once started:  "TARNWELL-HELPER 1\n"
 //   request, one line:     {"path":"/usr/sbin/zpool","args":["export","tank"]}\n
+//                          optionally with "merge":true
 //   reply:                 "<KIND> <length>\n" followed by exactly <length> bytes
 //
-// KIND is OK (the bytes are the tool's stdout), REFUSED (the request is not
+// KIND is OK (the bytes are the tool's stdout, or with "merge" its stdout and
+// stderr in the order written), REFUSED (the request is not
 // one Tarnwell makes; the bytes say why) or ERROR (malformed request or the
 // tool could not start). JSON keeps any argument text on one line; the length
-// prefix lets the reply carry any bytes.
+// prefix lets the reply carry any bytes. "merge" is sent only when asked for,
+// so a request without it is what every helper understands, and a helper
+// that predates it ignores it and answers with stdout alone.
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -24,16 +28,19 @@ inline constexpr qsizetype MaxHeaderLine = 64;
 
 enum class ReplyKind { Ok, Refused, Error };
 
-inline QByteArray encodeRequest(const QString& path, const QStringList& arguments)
+inline QByteArray encodeRequest(const QString& path, const QStringList& arguments,
+                                bool merge = false)
 {
     QJsonObject o;
     o.insert(QStringLiteral("path"), path);
     o.insert(QStringLiteral("args"), QJsonArray::fromStringList(arguments));
+    if (merge)
+        o.insert(QStringLiteral("merge"), true);
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
 
 inline bool decodeRequest(const QByteArray& line, QString* path, QStringList* arguments,
-                          QString* error)
+                          QString* error, bool* merge = nullptr)
 {
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(line, &parseError);
@@ -55,6 +62,13 @@ inline bool decodeRequest(const QByteArray& line, QString* path, QStringList* ar
         }
         *arguments << v.toString();
     }
+    const QJsonValue mergeValue = o.value(QStringLiteral("merge"));
+    if (!mergeValue.isUndefined() && !mergeValue.isBool()) {
+        *error = QStringLiteral("\"merge\" must be true or false");
+        return false;
+    }
+    if (merge)
+        *merge = mergeValue.toBool(false);
     return true;
 }
 

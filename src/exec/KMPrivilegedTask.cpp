@@ -13,7 +13,9 @@ int KMPrivilegedTask::launch()
     // The session answers only once the tool has exited, so the run is over
     // when launch returns; waitUntilExit just closes the task's life.
     const PrivilegedSession::Result result =
-        PrivilegedSession::instance().run(launchPath_, arguments_);
+        PrivilegedSession::instance().run(launchPath_, arguments_,
+                                          mergesErrors_ ? ToolProcess::Streams::Merged
+                                                        : ToolProcess::Streams::StdoutOnly);
     if (result.status == PrivilegedSession::StatusSuccess) {
         isRunning_ = true;
         output_ = result.output;

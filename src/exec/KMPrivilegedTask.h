@@ -13,6 +13,9 @@ public:
     QStringList arguments() const { return arguments_; }
     void setCurrentDirectoryPath(const QString& cwd) { cwd_ = cwd; }
     QString currentDirectoryPath() const { return cwd_; }
+    // Capture the tool's standard error with its output, in the order written.
+    void setMergesErrors(bool merge) { mergesErrors_ = merge; }
+    bool mergesErrors() const { return mergesErrors_; }
 
     // 0 on success, PrivilegedSession::StatusCanceled when the user dismissed
     // the dialog, any other non-zero value on failure.
@@ -25,6 +28,7 @@ private:
     QString launchPath_;
     QStringList arguments_;
     QString cwd_;
+    bool mergesErrors_ = false;
     bool isRunning_ = false;
     QString output_;
 };

@@ -44,7 +44,7 @@ struct PrivilegedSession::Impl {
     QObject* ensureThread();
     void shutdown();
 
-    Result serve(const QString& path, const QStringList& arguments);
+    Result serve(const QString& path, const QStringList& arguments, bool merge);
     int startHelper();
     void dropHelper();
     bool waitForLine(QByteArray* line, qsizetype maxLength);
@@ -151,7 +151,7 @@ void PrivilegedSession::Impl::dropHelper()
 }
 
 PrivilegedSession::Result PrivilegedSession::Impl::serve(const QString& path,
-                                                         const QStringList& arguments)
+                                                         const QStringList& arguments, bool merge)
 {
     if (helper && (helper->state() != QProcess::Running || helper->bytesAvailable() > 0))
         dropHelper();  // died or spoke out of turn since the last request: start afresh
@@ -161,7 +161,7 @@ PrivilegedSession::Result PrivilegedSession::Impl::serve(const QString& path,
             return {status, {}};
     }
 
-    helper->write(HelperProtocol::encodeRequest(path, arguments));
+    helper->write(HelperProtocol::encodeRequest(path, arguments, merge));
     QByteArray header;
     HelperProtocol::ReplyKind kind;
     qsizetype length = 0;
@@ -210,14 +210,20 @@ void shutdownAtExit()
 PrivilegedSession::Result PrivilegedSession::run(const QString& launchPath,
                                                  const QStringList& arguments)
 {
+    return run(launchPath, arguments, ToolProcess::Streams::StdoutOnly);
+}
+
+PrivilegedSession::Result PrivilegedSession::run(const QString& launchPath,
+                                                 const QStringList& arguments,
+                                                 ToolProcess::Streams streams)
+{
     bool force;
     {
         QMutexLocker lock(&d->configMutex);
         force = d->force;
     }
     if (geteuid() == 0 && !force) {
-        const ToolProcess::Outcome outcome =
-            ToolProcess::run(launchPath, arguments, ToolProcess::Streams::StdoutOnly);
+        const ToolProcess::Outcome outcome = ToolProcess::run(launchPath, arguments, streams);
         if (!outcome.started)
             return {StatusFailed, {}};
         return {StatusSuccess, ToolProcess::decode(outcome.output)};
@@ -228,7 +234,9 @@ PrivilegedSession::Result PrivilegedSession::run(const QString& launchPath,
     // Requests queue up on the session thread, so the first of several
     // simultaneous runs asks for authorization and the others reuse it.
     QMetaObject::invokeMethod(
-        context, [&] { result = d->serve(launchPath, arguments); }, Qt::BlockingQueuedConnection);
+        context,
+        [&] { result = d->serve(launchPath, arguments, streams == ToolProcess::Streams::Merged); },
+        Qt::BlockingQueuedConnection);
     d->threadLock.unlock();
     return result;
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "exec/ToolProcess.h"
+
 #include <QMutex>
 #include <QProcess>
 #include <QString>
@@ -19,12 +21,14 @@ public:
 
     struct Result {
         int status = StatusFailed;
-        QString output;  // the tool's standard output on success
+        QString output;  // the tool's standard output (Merged: and error) on success
     };
 
     static PrivilegedSession& instance();
 
     Result run(const QString& launchPath, const QStringList& arguments);
+    Result run(const QString& launchPath, const QStringList& arguments,
+               ToolProcess::Streams streams);
 
     // Test and platform seams.
     void setElevator(const QStringList& command);  // default {"/usr/bin/pkexec"}

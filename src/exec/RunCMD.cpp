@@ -19,9 +19,21 @@ QString RunCMD::runStdoutOnly(const QString& launchPath, const QStringList& argu
 
 QString RunCMD::runCmdAsAdmin(const QString& launchPath, const QStringList& arguments)
 {
+    return runAsAdmin(launchPath, arguments, false);
+}
+
+QString RunCMD::runCmdAsAdminWithErrors(const QString& launchPath, const QStringList& arguments)
+{
+    return runAsAdmin(launchPath, arguments, true);
+}
+
+QString RunCMD::runAsAdmin(const QString& launchPath, const QStringList& arguments,
+                           bool mergeErrors)
+{
     KMPrivilegedTask task;
     task.setLaunchPath(launchPath);
     task.setArguments(arguments);
+    task.setMergesErrors(mergeErrors);
     const int status = task.launch();
     if (status == PrivilegedSession::StatusCanceled) {
         Log::write(QStringLiteral("Authorization Canceled"));

@@ -12,6 +12,13 @@ public:
     // With administrator rights; standard output only, or "Canceled" when the
     // user dismissed the authorization.
     QString runCmdAsAdmin(const QString& launchPath, const QStringList& arguments);
+    // The same with standard error kept, in byte order, for a caller that has
+    // to show the user why a tool failed.
+    QString runCmdAsAdminWithErrors(const QString& launchPath, const QStringList& arguments);
     // Standard output only; standard error goes to ours.
     static QString runStdoutOnly(const QString& launchPath, const QStringList& arguments);
+
+private:
+    static QString runAsAdmin(const QString& launchPath, const QStringList& arguments,
+                              bool mergeErrors);
 };

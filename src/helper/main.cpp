@@ -1,7 +1,8 @@
 // tarnwell-helper: started once per session through the elevator (pkexec),
 // it runs the administrator tool runs that Tarnwell asks for over stdin and
-// answers with each tool's stdout. It runs only what HelperPolicy allows,
-// never through a shell, and ends when its stdin closes.
+// answers with each tool's stdout (and its stderr, when the request asks for
+// "merge"). It runs only what HelperPolicy allows, never through a shell, and
+// ends when its stdin closes.
 #include "exec/HelperProtocol.h"
 #include "exec/MountInfo.h"
 #include "helper/HelperPolicy.h"
@@ -126,7 +127,8 @@ void handle(const QByteArray& line)
     QString path;
     QStringList arguments;
     QString error;
-    if (!HelperProtocol::decodeRequest(line, &path, &arguments, &error)) {
+    bool merge = false;
+    if (!HelperProtocol::decodeRequest(line, &path, &arguments, &error, &merge)) {
         decline(HelperProtocol::ReplyKind::Error, error);
         return;
     }
@@ -142,7 +144,7 @@ void handle(const QByteArray& line)
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     tool.setProcessEnvironment(env);
     tool.setWorkingDirectory(QStringLiteral("/"));
-    tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    tool.setProcessChannelMode(merge ? QProcess::MergedChannels : QProcess::ForwardedErrorChannel);
     // Never the request pipe: a tool that reads stdin must not eat requests.
     tool.setStandardInputFile(QProcess::nullDevice());
     tool.start(path, arguments, QIODevice::ReadOnly);

@@ -170,3 +170,14 @@ TEST_F(Session, ArgumentsAndOutputSurviveTheTrip)
     EXPECT_FALSE(adminList().isEmpty());
     EXPECT_EQ(asked(), 1);
 }
+
+TEST_F(Session, MergedRequestBringsBackTheToolsErrors)
+{
+    // zpool names a missing pool on stderr only; one session serves both kinds.
+    const QStringList args = {"status", "tarnwell-no-such-pool"};
+    const QString merged = RunCMD().runCmdAsAdminWithErrors("/usr/sbin/zpool", args);
+    EXPECT_TRUE(merged.contains("tarnwell-no-such-pool")) << qPrintable(merged);
+    EXPECT_EQ(merged, RunCMD().runCmd("/usr/sbin/zpool", args));
+    EXPECT_EQ(RunCMD().runCmdAsAdmin("/usr/sbin/zpool", args), QString());
+    EXPECT_EQ(asked(), 1);
+}

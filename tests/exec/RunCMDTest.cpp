@@ -29,13 +29,16 @@ const RunnerCase runners[] = {
      [](const QString& p, const QStringList& a) { return RunCMD::runStdoutOnly(p, a); }, false},
     {"runCmdAsAdmin",
      [](const QString& p, const QStringList& a) { return RunCMD().runCmdAsAdmin(p, a); }, false},
+    {"runCmdAsAdminWithErrors",
+     [](const QString& p, const QStringList& a) { return RunCMD().runCmdAsAdminWithErrors(p, a); },
+     true},
 };
 
 class Runners : public ::testing::TestWithParam<RunnerCase> {
 protected:
     void SetUp() override
     {
-        if (geteuid() != 0 && std::string(GetParam().name) == "runCmdAsAdmin")
+        if (geteuid() != 0 && std::string(GetParam().name).starts_with("runCmdAsAdmin"))
             GTEST_SKIP() << "the direct administrator run needs root";
     }
     QString script(const QByteArray& body) { return writeShellScript(dir.path(), "tool", body); }

@@ -154,16 +154,20 @@ TEST(ReplaceWizard, FailedExportEndsTheWizardWithTheToolsMessage)
 {
     struct Case {
         const char* output;
+        const char* error;
         const char* quoted;
     };
-    const Case cases[] = {{"cannot export 'tank': pool is busy\n", "cannot export 'tank': pool is busy"},
-                          {"Canceled", "Canceled"},
-                          {"", "zpool gave no message."}};
+    // zpool's complaint comes on stderr; it is quoted trimmed.
+    const Case cases[] = {
+        {"", "cannot export 'tank': pool is busy\n", "zpool said: cannot export 'tank': pool is busy"},
+        {"Canceled", "", "The administrator authorization was cancelled."},
+        {"", "", "zpool gave no message."}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.quoted);
         MainWinHarness h({tankEnclosure(true)});
         h.useOutputs("list-tank-degraded.txt", "status-tank-degraded.txt");
         h.zpool.setOutput("export", c.output);
+        h.zpool.setError("export", c.error);
         StartedMainWindow w(h);
         int step2Posts = 0;
         h.center.addObserver("ReplaceStep2", nullptr, [&](const Notification&) { ++step2Posts; });
@@ -177,7 +181,8 @@ TEST(ReplaceWizard, FailedExportEndsTheWizardWithTheToolsMessage)
         EXPECT_EQ(failed->icon(), QMessageBox::Warning);
         EXPECT_EQ(failed->text(), "tank could not be ejected");
         EXPECT_TRUE(failed->informativeText().contains("Keep the Thunderbolt cable connected"));
-        EXPECT_TRUE(failed->informativeText().contains(c.quoted));
+        EXPECT_TRUE(failed->informativeText().endsWith(c.quoted))
+            << qPrintable(failed->informativeText());
         EXPECT_EQ(buttonTexts(failed), QStringList{"OK"});
         press(failed, "OK");
         EXPECT_TRUE(w.alerts().isEmpty());

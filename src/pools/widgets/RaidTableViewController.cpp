@@ -337,17 +337,25 @@ void RaidTableViewController::Replace_EjectDisk(const UserInfo& payload)
     const QString pool = payload.value(Key::raidName);
     if (pool.isEmpty())
         return;
-    const QString output = RunCMD().runCmdAsAdmin(zpoolPath_, {QStringLiteral("export"), pool});
+    // zpool says why an export failed on stderr; keep it for the alert.
+    const QString output =
+        RunCMD().runCmdAsAdminWithErrors(zpoolPath_, {QStringLiteral("export"), pool});
 
     // Unplugging an enclosure under an imported pool loses the writes in
     // flight, so step 2 comes only once zpool no longer lists the pool.
     if (!ReplaceWorkflow::exportConfirmed(zpoolCmd_->runCMD(QStringLiteral("LIST")), pool)) {
         const QString message = output.trimmed();
         Log::write(QStringLiteral("Export of %1 failed: %2").arg(pool, message));
+        QString reason;
+        if (message == QLatin1String("Canceled"))
+            reason = tr("The administrator authorization was cancelled.");
+        else if (message.isEmpty())
+            reason = tr("zpool gave no message.");
+        else
+            reason = tr("zpool said: %1").arg(message);
         Alerts::open(window(), QMessageBox::Warning, tr("%1 could not be ejected").arg(pool),
                      tr("%1 is still mounted. Keep the Thunderbolt cable connected.\n\n%2")
-                         .arg(pool, message.isEmpty() ? tr("zpool gave no message.")
-                                                      : tr("zpool said: %1").arg(message)));
+                         .arg(pool, reason));
         return;
     }
     context_.center->post(Notifications::ReplaceStep2, nullptr, payload);
