@@ -1,22 +1,62 @@
 #include "app/AppContext.h"
+#include "app/CommandLine.h"
 #include "app/widgets/AppDelegate.h"
 #include "devices/DiskEjector.h"
+#include "devices/FixtureRegistry.h"
 #include "devices/LibmountVolumeWatch.h"
 #include "devices/SysfsRegistry.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QTextStream>
+
+#include <cstdio>
+#include <memory>
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tarnwell"));
-    QApplication::setApplicationVersion(QStringLiteral(TARNWELL_VERSION));
+    // A listing, help or version needs no display, so it must not ask for one.
+    std::unique_ptr<QCoreApplication> app;
+    if (CommandLine::isHeadless(argc, argv))
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    else
+        app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Tarnwell"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARNWELL_VERSION));
 
-    SysfsRegistry registry;
+    QCommandLineParser parser;
+    CommandLine::addOptions(parser);
+    parser.process(*app);  // --help, --version and unknown options end here
+    QTextStream err(stderr);
+    QString error;
+    const CommandLine::Options options = CommandLine::read(parser, &error);
+    if (!error.isEmpty()) {
+        err << "tarnwell: " << error << "\nTry 'tarnwell --help'.\n";
+        return 1;
+    }
+
+    std::unique_ptr<Registry> registry;
+    if (!options.registryFile.isEmpty()) {
+        auto fixture = std::make_unique<FixtureRegistry>(options.registryFile);
+        if (!fixture->errorString().isEmpty()) {
+            err << "tarnwell: cannot read the registry fixture " << options.registryFile << ": "
+                << fixture->errorString() << "\n";
+            return 1;
+        }
+        registry = std::move(fixture);
+    } else {
+        registry = std::make_unique<SysfsRegistry>();
+    }
+
+    if (options.list) {
+        QTextStream out(stdout);
+        return CommandLine::list(*registry, options.json, out, err);
+    }
+
     LibmountVolumeWatch volumeWatch;
     DiskEjector diskEjector;
     AppContext context;
-    context.registry = &registry;
+    context.registry = registry.get();
     context.volumeWatch = &volumeWatch;
     context.diskEjector = &diskEjector;
     return AppDelegate::runApplication(context);

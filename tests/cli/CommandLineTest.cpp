@@ -1,0 +1,195 @@
+#include "app/CommandLine.h"
+#include "create/QtPrinters.h"
+#include "devices/FixtureRegistry.h"
+#include "support/FakeTool.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+TEST(CommandLine, OnlyListingHelpAndVersionRunWithoutADisplay)
+{
+    const QList<std::pair<QStringList, bool>> cases = {
+        {{}, false},
+        {{"--registry", "/tmp/r.json"}, false},
+        {{"--list"}, true},
+        {{"--registry", "r.json", "--list", "--json"}, true},
+        {{"-l"}, true},
+        {{"--help"}, true},
+        {{"-h"}, true},
+        {{"--version"}, true},
+        {{"--json"}, true},  // refused, and that needs no display either
+        {{"--", "--list"}, false},
+    };
+    for (const auto& [args, headless] : cases) {
+        std::vector<QByteArray> bytes{"tarnwell"};
+        for (const QString& a : args)
+            bytes.push_back(a.toUtf8());
+        std::vector<const char*> argv;
+        for (const QByteArray& b : bytes)
+            argv.push_back(b.constData());
+        EXPECT_EQ(CommandLine::isHeadless(int(argv.size()), argv.data()), headless) << args.join(' ').toStdString();
+    }
+}
+
+TEST(CommandLine, OptionsThatDoNotFitTogetherAreRefused)
+{
+    const QList<std::pair<QStringList, bool>> cases = {
+        {{"--list"}, true},
+        {{"--list", "--json", "--registry", "f.json"}, true},
+        {{"--json"}, false},
+        {{"--list", "extra"}, false},
+    };
+    for (const auto& [args, ok] : cases) {
+        QCommandLineParser parser;
+        CommandLine::addOptions(parser);
+        ASSERT_TRUE(parser.parse(QStringList{"tarnwell"} + args)) << parser.errorText().toStdString();
+        QString error;
+        const auto options = CommandLine::read(parser, &error);
+        EXPECT_EQ(error.isEmpty(), ok) << args.join(' ').toStdString() << ": " << error.toStdString();
+        if (ok) {
+            EXPECT_TRUE(options.list);
+            EXPECT_EQ(options.json, args.contains("--json"));
+        }
+    }
+}
+
+// zfs-fuse's texts for one RAID-Z on the enclosure's bays A to C, its member
+// in bay B gone, and one ejected pool.
+const char* kList =
+    "NAME   SIZE  ALLOC   FREE    CAP  DEDUP  HEALTH  ALTROOT\n"
+    "tank  2.75G  1.13M  2.75G     0%  1.00x  DEGRADED  -\n";
+const char* kStatus =
+    "  pool: tank\n"
+    " state: DEGRADED\n"
+    "status: One or more devices could not be opened.\n"
+    " scrub: none requested\n"
+    "config:\n"
+    "\n"
+    "\tNAME                      STATE     READ WRITE CKSUM\n"
+    "\ttank                      DEGRADED     0     0     0\n"
+    "\t  raidz1-0                DEGRADED     0     0     0\n"
+    "\t    disk2                 ONLINE       0     0     0\n"
+    "\t    15716633708778441744  UNAVAIL      0     0     0  was /dev/disk3\n"
+    "\t    disk4                 ONLINE       0     0     0\n"
+    "\n"
+    "errors: No known data errors\n";
+const char* kImport =
+    "  pool: archive\n"
+    "    id: 1234\n"
+    " state: ONLINE\n"
+    "action: The pool can be imported using its name or numeric identifier.\n"
+    "config:\n"
+    "\n"
+    "\tarchive     ONLINE\n"
+    "\t  disk5     ONLINE\n";
+
+class ListTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // One enclosure of the first layout: disk2 to disk5 in bays A to D.
+        registry_ = std::make_unique<FixtureRegistry>(QStringLiteral(TARNWELL_TEST_DATA "/registry/enclosure-782.json"));
+        ASSERT_TRUE(registry_->errorString().isEmpty()) << registry_->errorString().toStdString();
+        env_.probePaths.sbinZpool = zpool_.path();
+        env_.probePaths.localZpool = dir_.filePath("no-local-zpool");
+        env_.probePaths.devZfs = dir_.filePath("zfs");
+        env_.probePaths.zfsFuseSocket = dir_.filePath("no-socket");
+        QFile(env_.probePaths.devZfs).open(QIODevice::WriteOnly);
+        env_.dfPath = df_.path();
+    }
+
+    int run(bool json)
+    {
+        out_.clear();
+        err_.clear();
+        QTextStream out(&out_), err(&err_);
+        const int status = CommandLine::list(*registry_, json, out, err, env_);
+        out.flush();
+        err.flush();
+        return status;
+    }
+
+    QTemporaryDir dir_;
+    FakeTool zpool_{QStringLiteral("zpool")};
+    FakeTool df_{QStringLiteral("df")};
+    std::unique_ptr<FixtureRegistry> registry_;
+    CommandLine::ListEnvironment env_;
+    QString out_, err_;
+};
+
+TEST_F(ListTest, PrintsPoolsMembersAndBaysAsJson)
+{
+    zpool_.setOutput("list", kList);
+    zpool_.setOutput("status", kStatus);
+    zpool_.setOutput("import", kImport);
+    ASSERT_EQ(run(true), 0) << err_.toStdString();
+    EXPECT_TRUE(err_.isEmpty());
+
+    const QJsonArray pools = QJsonDocument::fromJson(out_.toUtf8()).array();
+    ASSERT_EQ(pools.size(), 2) << out_.toStdString();
+    EXPECT_EQ(pools[0]["name"].toString(), "tank");
+    EXPECT_EQ(pools[0]["mode"].toString(), "RaidZ");
+    EXPECT_EQ(pools[0]["health"].toString(), "DEGRADED");
+    QStringList members;
+    for (const auto& v : pools[0]["members"].toArray()) {
+        const QJsonObject m = v.toObject();
+        members << m["name"].toString() + " " + m["state"].toString() + " " + m["slot"].toString();
+    }
+    // The missing member is shown in the bay no other member occupies.
+    EXPECT_EQ(members, (QStringList{"disk2 ONLINE Slot-A", "15716633708778441744 UNAVAIL Slot-B",
+                                    "disk4 ONLINE Slot-C"}));
+    EXPECT_EQ(pools[1]["name"].toString(), "archive");
+    EXPECT_EQ(pools[1]["health"].toString(), "EJECTED");
+    EXPECT_TRUE(pools[1]["size"].isNull());
+
+    // The refresh the Update button runs: list, status, then the ejected pools.
+    QStringList verbs;
+    for (const QStringList& c : zpool_.calls())
+        verbs << c.join(' ');
+    EXPECT_EQ(verbs, (QStringList{"list", "status -L", "import"}));
+}
+
+TEST_F(ListTest, NoPoolsIsAnAnswerToo)
+{
+    zpool_.setOutput("list", "no pools available\n");
+    zpool_.setOutput("status", "no pools available\n");
+    zpool_.setOutput("import", "no pools available to import\n");
+    EXPECT_EQ(run(false), 0);
+    EXPECT_EQ(out_, "No pools.\n");
+    EXPECT_EQ(run(true), 0);
+    EXPECT_EQ(out_, "[]\n");
+}
+
+TEST_F(ListTest, AMissingToolServiceOrDaemonIsAnErrorNotAnEmptyList)
+{
+    // zfs-fuse's zpool when its daemon is not running.
+    zpool_.setError("list", "connect: Connection refused\n"
+                            "Please make sure that the zfs-fuse daemon is running.\n"
+                            "internal error: failed to initialize ZFS library\n");
+    EXPECT_EQ(run(true), 1);
+    EXPECT_TRUE(out_.isEmpty());
+    EXPECT_TRUE(err_.contains("zfs-fuse daemon is running")) << err_.toStdString();
+
+    env_.probePaths.devZfs = dir_.filePath("no-zfs");
+    EXPECT_EQ(run(false), 1);
+    EXPECT_TRUE(err_.contains("ZFS service")) << err_.toStdString();
+    EXPECT_TRUE(out_.isEmpty());
+
+    env_.probePaths.sbinZpool = dir_.filePath("no-zpool");
+    zpool_.clearCalls();
+    EXPECT_EQ(run(false), 1);
+    EXPECT_TRUE(err_.contains("no zpool")) << err_.toStdString();
+    EXPECT_TRUE(zpool_.calls().isEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+#include "app/PoolListing.h"
+#include "create/QtPrinters.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+RaidStatusPtr member(const QString& name, const QString& state, std::optional<QString> slot,
+                     std::optional<QString> others = QString())
+{
+    auto m = std::make_shared<RaidStatus>();
+    m->DiskName = name;
+    m->State = state;
+    m->Read = m->Write = m->CKSum = QStringLiteral("0");
+    m->slotPath = std::move(slot);
+    m->Others = std::move(others);
+    return m;
+}
+
+// A degraded RAID-Z with a missing member, and an ejected pool with nothing but a name and health.
+RaidList samplePools()
+{
+    auto tank = std::make_shared<RaidInfo>();
+    tank->Name = QStringLiteral("tank");
+    tank->RaidMode = QStringLiteral("RaidZ");
+    tank->Size = QStringLiteral("2.75G");
+    tank->Alloc = QStringLiteral("1.13M");
+    tank->Free = QStringLiteral("2.75G");
+    tank->Capacity = QStringLiteral("0%");
+    tank->Health = QStringLiteral("DEGRADED");
+    tank->Status = {member("disk90", "ONLINE", QStringLiteral("Slot-A")),
+                    member("15716633708778441744", "UNAVAIL", QStringLiteral("Slot-B"),
+                           QStringLiteral("was /dev/disk91 ")),
+                    member("disk92", "ONLINE", std::nullopt)};
+    auto old = std::make_shared<RaidInfo>();
+    old->Name = QStringLiteral("a very long pool name");
+    old->Health = QStringLiteral("EJECTED");
+    return {tank, old};
+}
+
+TEST(PoolListing, JsonCarriesEveryFieldWithAbsentOnesAsNull)
+{
+    const QByteArray text = PoolListing::json(samplePools());
+    QJsonParseError err;
+    const QJsonArray pools = QJsonDocument::fromJson(text, &err).array();
+    ASSERT_EQ(err.error, QJsonParseError::NoError) << text.constData();
+    ASSERT_EQ(pools.size(), 2);
+
+    const QJsonObject tank = pools[0].toObject();
+    EXPECT_EQ(tank["name"].toString(), "tank");
+    EXPECT_EQ(tank["mode"].toString(), "RaidZ");
+    EXPECT_EQ(tank["capacity"].toString(), "0%");
+    EXPECT_EQ(tank["health"].toString(), "DEGRADED");
+    const QJsonArray members = tank["members"].toArray();
+    ASSERT_EQ(members.size(), 3);
+    EXPECT_EQ(members[1]["name"].toString(), "15716633708778441744");
+    EXPECT_EQ(members[1]["state"].toString(), "UNAVAIL");
+    EXPECT_EQ(members[1]["slot"].toString(), "Slot-B");
+    EXPECT_EQ(members[1]["others"].toString(), "was /dev/disk91");
+    EXPECT_EQ(members[0]["others"].toString(), "");
+    EXPECT_TRUE(members[2]["slot"].isNull());
+    EXPECT_EQ(members[2].toObject().keys().size(), 7);
+
+    const QJsonObject old = pools[1].toObject();
+    for (const char* key : {"mode", "size", "alloc", "free", "capacity"})
+        EXPECT_TRUE(old[key].isNull()) << key;
+    EXPECT_EQ(old["members"].toArray().size(), 0);
+
+    // Keys come in the documented order, not sorted.
+    const QList<QByteArray> order = {"\"name\"", "\"mode\"", "\"size\"", "\"alloc\"", "\"free\"",
+                                     "\"capacity\"", "\"health\"", "\"members\""};
+    qsizetype at = 0;
+    for (const QByteArray& k : order) {
+        const qsizetype next = text.indexOf(k, at);
+        EXPECT_GE(next, at) << k.constData();
+        at = next;
+    }
+}
+
+TEST(PoolListing, JsonEscapesWhatZpoolMayPrint)
+{
+    auto p = std::make_shared<RaidInfo>();
+    const QString odd = QStringLiteral("q\"b\\s\tn\x01 \u00e9\u6c60");
+    p->Name = odd;
+    const QByteArray text = PoolListing::json({p});
+    QJsonParseError err;
+    const QJsonArray pools = QJsonDocument::fromJson(text, &err).array();
+    ASSERT_EQ(err.error, QJsonParseError::NoError) << text.constData();
+    EXPECT_EQ(pools[0]["name"].toString(), odd);
+
+    EXPECT_EQ(PoolListing::json({}), "[]\n");
+}
+
+TEST(PoolListing, TableAlignsPoolsAndListsMembersUnderTheirPool)
+{
+    const QStringList lines = PoolListing::table(samplePools()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 7) << PoolListing::table(samplePools()).toStdString();
+    EXPECT_TRUE(lines[0].startsWith("NAME"));
+    EXPECT_TRUE(lines[1].startsWith("tank "));
+    EXPECT_TRUE(lines[2].trimmed().startsWith("MEMBER"));
+    EXPECT_TRUE(lines[3].trimmed().startsWith("disk90"));
+    EXPECT_TRUE(lines[4].contains("UNAVAIL"));
+    EXPECT_TRUE(lines[4].endsWith("Slot-B  was /dev/disk91"));
+    EXPECT_TRUE(lines[6].startsWith("a very long pool name"));
+
+    // Columns line up whatever the widths: HEALTH is where each pool's health starts.
+    const qsizetype health = lines[0].indexOf("HEALTH");
+    EXPECT_EQ(lines[1].indexOf("DEGRADED"), health);
+    EXPECT_EQ(lines[6].indexOf("EJECTED"), health);
+    const qsizetype bay = lines[2].indexOf("BAY");
+    EXPECT_EQ(lines[3].indexOf("Slot-A"), bay);
+    EXPECT_EQ(lines[4].indexOf("Slot-B"), bay);
+    // Absent fields are shown as "-", so every row has all its columns.
+    EXPECT_EQ(lines[5].mid(bay, 1), "-");
+    EXPECT_EQ(lines[6].split(QLatin1Char(' '), Qt::SkipEmptyParts).size(), 5 + 6);  // five words of name, six "-" or health
+    for (const QString& l : lines)
+        EXPECT_FALSE(l.endsWith(' '));
+}
+
+TEST(PoolListing, TableSaysSoWhenThereAreNoPools)
+{
+    EXPECT_EQ(PoolListing::table({}), "No pools.\n");
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+// The sandbox's zpool wrapper, run in front of a recording fake instead of
+// zfs-fuse: what reaches the real tool for each OpenZFS form.
+#include "create/QtPrinters.h"
+#include "support/FakeTool.h"
+#include "support/Sandbox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+class WrapperTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (geteuid() != 0)
+            GTEST_SKIP() << "needs root for /dev links";
+        wrapper_ = dir_.filePath(QStringLiteral("zpool"));
+        const auto r = Sandbox(QStringLiteral("wrapper")).run(
+            {QStringLiteral("wrapper-script"), QStringLiteral("--real"), fake_.path()});
+        ASSERT_TRUE(r.ok()) << r.err.toStdString();
+        QFile f(wrapper_);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(r.out.toUtf8());
+        f.close();
+        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        present_ = claimDiskLink();
+        gone_ = QStringLiteral("disk%1").arg(present_.mid(4).toInt() + 1);
+        ASSERT_FALSE(QFile::exists(QStringLiteral("/dev/") + gone_));
+    }
+    void TearDown() override
+    {
+        if (!present_.isEmpty())
+            QFile::remove(QStringLiteral("/dev/") + present_);
+    }
+
+    // A /dev/diskN that exists for this test only.
+    QString claimDiskLink()
+    {
+        for (int n = 400 + getpid() % 200;; n += 2) {
+            const QString name = QStringLiteral("disk%1").arg(n);
+            if (QFile::exists(QStringLiteral("/dev/disk%1").arg(n + 1)))
+                continue;
+            if (symlink("/dev/null", ("/dev/" + name).toLocal8Bit().constData()) == 0)
+                return name;
+        }
+    }
+
+    QStringList lastCall(const QStringList& args)
+    {
+        fake_.clearCalls();
+        runTool(wrapper_, args);
+        const auto calls = fake_.calls();
+        return calls.isEmpty() ? QStringList{} : calls.last();
+    }
+
+    QTemporaryDir dir_;
+    FakeTool fake_;
+    QString wrapper_;
+    QString present_;
+    QString gone_;
+};
+
+TEST_F(WrapperTest, StatusLosesOnlyTheLOption)
+{
+    const QList<std::pair<QStringList, QStringList>> cases = {
+        {{"status", "-L"}, {"status"}},
+        {{"status", "-L", "tank"}, {"status", "tank"}},
+        {{"status", "-vL", "tank"}, {"status", "-v", "tank"}},
+        {{"status", "-x"}, {"status", "-x"}},
+        // A pool whose name has an L keeps it.
+        {{"status", "-L", "LabPool"}, {"status", "LabPool"}},
+        {{"list"}, {"list"}},
+        {{"list", "-L"}, {"list", "-L"}},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(lastCall(in), out) << in.join(' ').toStdString();
+}
+
+TEST_F(WrapperTest, MemberNamesGetTheirDevPath)
+{
+    const QString dev = QStringLiteral("/dev/") + present_;
+    const QList<std::pair<QStringList, QStringList>> cases = {
+        {{"offline", "tank", present_}, {"offline", "tank", dev}},
+        {{"online", "tank", present_}, {"online", "tank", dev}},
+        {{"detach", "tank", present_}, {"detach", "tank", dev}},
+        {{"replace", "-f", "tank", present_, present_}, {"replace", "-f", "tank", dev, dev}},
+        // Already a path, or a GUID of a missing member: left alone.
+        {{"offline", "tank", dev}, {"offline", "tank", dev}},
+        {{"replace", "-f", "tank", "15716633708778441744", present_},
+         {"replace", "-f", "tank", "15716633708778441744", dev}},
+        // An option's value is not the pool.
+        {{"replace", "-o", "ashift=12", "tank", present_}, {"replace", "-o", "ashift=12", "tank", dev}},
+        // The pool operand is never rewritten, even when /dev has that name.
+        {{"offline", "null", present_}, {"offline", "null", dev}},
+        // Other subcommands are passed through untouched.
+        {{"create", "tank", present_}, {"create", "tank", present_}},
+        {{"import", present_}, {"import", present_}},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(lastCall(in), out) << in.join(' ').toStdString();
+}
+
+TEST_F(WrapperTest, AMemberWhoseDiskIsGoneIsFoundThroughThePoolStatus)
+{
+    fake_.setOutput(QStringLiteral("status"),
+                    QStringLiteral("  pool: tank\n state: DEGRADED\nconfig:\n\n"
+                                   "\tNAME        STATE     READ WRITE CKSUM\n"
+                                   "\ttank        DEGRADED     0     0     0\n"
+                                   "\t  raidz1-0  DEGRADED     0     0     0\n"
+                                   "\t    %1  OFFLINE      0     0     0\n\n"
+                                   "errors: No known data errors\n")
+                        .arg(gone_));
+    EXPECT_EQ(lastCall({"replace", "-f", "tank", gone_, present_}),
+              (QStringList{"replace", "-f", "tank", "/dev/" + gone_, "/dev/" + present_}));
+    // A name the pool does not know stays as typed, and so does a group.
+    EXPECT_EQ(lastCall({"offline", "tank", "disk1"}), (QStringList{"offline", "tank", "disk1"}));
+    EXPECT_EQ(lastCall({"detach", "tank", "raidz1-0"}), (QStringList{"detach", "tank", "raidz1-0"}));
+}
+
+TEST_F(WrapperTest, ArgumentsAreNeverInterpreted)
+{
+    const QString marker = dir_.filePath(QStringLiteral("ran"));
+    const QStringList hostile = {QStringLiteral("$(touch %1)").arg(marker),
+                                 QStringLiteral("`touch %1`").arg(marker), QStringLiteral("a b"),
+                                 QStringLiteral("*"), QStringLiteral("")};
+    for (const QString& a : hostile) {
+        EXPECT_EQ(lastCall({"offline", "tank", a}), (QStringList{"offline", "tank", a}));
+        EXPECT_EQ(lastCall({"status", a}), (QStringList{"status", a}));
+    }
+    EXPECT_FALSE(QFile::exists(marker));
+}
+
+}  // namespace
