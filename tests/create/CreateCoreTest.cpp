@@ -1,7 +1,6 @@
 #include "create/CreateCommand.h"
 #include "create/DiskColumns.h"
 #include "create/PoolMountPoint.h"
-#include "create/PoolName.h"
 #include "create/StringFromFileSize.h"
 #include "support/QtPrinters.h"
 
@@ -44,15 +43,6 @@ TEST(CreateCommand, SplitsOptionsAtHorizontalSpaceOnly)
         EXPECT_EQ(CreateCommand::splitOptionsText(text), tokens) << text.toStdString();
     EXPECT_EQ(CreateCommand::splitOptionsText(CreateCommand::DefaultOptionsText),
               CreateCommand::defaultOptionArguments());
-}
-
-TEST(PoolName, OnlyPlainNamesAreSafe)
-{
-    for (const QString& bad : {QString(), QString("."), QString(".."), QString("../../etc"), QString("a/b"),
-                               QString("tank") + QChar(0)})
-        EXPECT_FALSE(PoolName::isSafe(bad)) << bad.toStdString();
-    for (const char* good : {"tank", "my pool", "   ", "...", "a..b", "-x"})
-        EXPECT_TRUE(PoolName::isSafe(QString::fromUtf8(good))) << good;
 }
 
 TEST(PoolMountPoint, FindsThePoolsOwnZfsMount)

@@ -2,19 +2,17 @@
 // The real zpool (zfs-fuse here) for the tests labelled zpool: pools of a
 // test's own on sparse files that /dev/diskN links name like whole disks.
 // What a test makes goes with it, also when it fails; what a crashed run left
-// (names carrying a process id that is gone) goes at the next start.
+// (names that carry a process id that is gone) goes at the next start.
+#include "support/ShellScript.h"
+
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <cerrno>
 #include <csignal>
 #include <unistd.h>
 
@@ -41,53 +39,35 @@ inline bool listed(const QString& pool)
     return run({"list", "-H", "-o", "name"}).split(u'\n').contains(pool);
 }
 
-inline bool ejected(const QString& pool)
-{
-    return run({"import"}).contains(QRegularExpression("pool: " + QRegularExpression::escape(pool) + "\\s*\n"));
-}
-
-// Retries `step` until `done`: zfs-fuse calls a pool busy for a while after an
-// import or a resilver, or while another process looks at its mount point.
-template <typename Done, typename Step>
-bool retry(Done done, Step step)
-{
-    for (int i = 0; i < 40; ++i) {
-        if (done())
-            return true;
-        step();
-        QThread::msleep(250);
-    }
-    return done();
-}
-
-// Only ever called with names of our own.
+// Only ever called with names of our own; an ejected pool is imported first.
+// zfs-fuse calls a pool busy for a while after an import or a resilver, or
+// while someone looks at its mount point.
 inline void destroy(const QString& pool)
 {
-    if (!listed(pool) && ejected(pool))
+    if (!listed(pool) && run({"import"}).contains(QRegularExpression("pool: " + pool + "\\s")))
         run({"import", "-f", pool});
-    retry([&] { return !listed(pool); }, [&] { run({"destroy", "-f", pool}); });
-}
-
-inline bool processGone(qint64 pid)
-{
-    return ::kill(pid_t(pid), 0) == -1 && errno == ESRCH;
+    for (int i = 0; i < 40 && listed(pool); ++i) {
+        run({"destroy", "-f", pool});
+        QThread::msleep(100);
+    }
 }
 
 inline void removeLeftovers()
 {
-    const QRegularExpression ours("\\b(" + prefix + "(\\d+)_\\d+)\\b");
-    for (auto m = ours.globalMatch(run({"list"}) + run({"import"})); m.hasNext();) {
+    auto gone = [](const QString& pid) { return ::kill(pid_t(pid.toInt()), 0) != 0 && errno == ESRCH; };
+    for (auto m = QRegularExpression("\\b(" + prefix + "(\\d+)_\\d+)\\b").globalMatch(run({"list"}) + run({"import"}));
+         m.hasNext();) {
         const auto match = m.next();
-        if (processGone(match.captured(2).toLongLong()))
+        if (gone(match.captured(2)))
             destroy(match.captured(1));
     }
-    const QRegularExpression dir("^" + QRegularExpression::escape(QDir::tempPath() + "/" + prefix) + "(\\d+)-");
+    const QRegularExpression ours("^(" + QRegularExpression::escape(QDir::tempPath() + "/" + prefix) + "(\\d+)-\\w+)/");
     for (QDirIterator it("/dev", {"disk*"}, QDir::System | QDir::Files); it.hasNext();) {
         const QFileInfo link(it.next());
-        const auto match = dir.match(link.symLinkTarget());
-        if (link.isSymLink() && match.hasMatch() && processGone(match.captured(1).toLongLong())) {
+        const auto match = ours.match(link.symLinkTarget());
+        if (link.isSymLink() && match.hasMatch() && gone(match.captured(2))) {
             QFile::remove(link.filePath());
-            QDir(QFileInfo(link.symLinkTarget()).path()).removeRecursively();
+            QDir(match.captured(1)).removeRecursively();
         }
     }
 }
@@ -104,9 +84,7 @@ inline QString unavailable()
         return true;
     }();
     Q_UNUSED(prepared);
-    if (run({"list"}).contains("connect"))
-        return QStringLiteral("the zfs-fuse daemon does not answer");
-    return {};
+    return run({"list"}).contains("connect") ? QStringLiteral("the zfs-fuse daemon does not answer") : QString();
 }
 
 // A test's own sparse disks and pools, removed with it.
@@ -119,14 +97,10 @@ public:
             QFile f(file);
             if (!f.open(QIODevice::WriteOnly) || !f.resize(128LL << 20))
                 return;
-            f.close();
             // The first free number from 90 on; symlink() fails on a taken one.
-            for (int n = 90; n < 1000; ++n) {
-                const QString link = QStringLiteral("/dev/disk%1").arg(n);
-                if (::symlink(QFile::encodeName(file).constData(), QFile::encodeName(link).constData()) == 0) {
-                    links_ << link;
-                    break;
-                }
+            for (int n = 90; n < 1000 && links_.size() == i; ++n) {
+                if (::symlink(QFile::encodeName(file), QFile::encodeName(QStringLiteral("/dev/disk%1").arg(n))) == 0)
+                    links_ << QStringLiteral("/dev/disk%1").arg(n);
             }
         }
     }
@@ -134,15 +108,13 @@ public:
     {
         for (const QString& pool : std::as_const(pools_))
             destroy(pool);
-        for (const QString& link : std::as_const(links_)) {
-            if (!link.isEmpty())
-                QFile::remove(link);
-        }
+        for (const QString& link : std::as_const(links_))
+            QFile::remove(link);
     }
     bool ok(int disks) const { return links_.size() == disks; }
 
-    QString dev(int i) const { return links_.value(i); }      // "/dev/disk93"
-    QString disk(int i) const { return dev(i).mid(5); }       // "disk93"
+    QString dev(int i) const { return links_.value(i); }  // "/dev/disk93"
+    QString disk(int i) const { return dev(i).mid(5); }   // "disk93"
     QStringList devs(int from, int count) const { return links_.mid(from, count); }
     // The disk is pulled: its link goes, its number is free for others.
     void pull(int i)
@@ -151,13 +123,13 @@ public:
         links_[i].clear();
     }
 
-    // A pool name of our own; the pool, if the test makes it, is destroyed with us.
+    // A pool name of our own: the pool, once made, goes with us.
     QString newPool()
     {
-        pools_ << prefix + QStringLiteral("%1_%2").arg(::getpid()).arg(++serial());
+        static int serial = 0;
+        pools_ << prefix + QStringLiteral("%1_%2").arg(::getpid()).arg(++serial);
         return pools_.last();
     }
-    // A pool of our own over `vdevs` (e.g. {"raidz", dev(0), dev(1), dev(2)}).
     QString createPool(const QStringList& vdevs)
     {
         const QString pool = newPool();
@@ -165,33 +137,22 @@ public:
         EXPECT_TRUE(listed(pool)) << out.toStdString();
         return pool;
     }
-
-    // zfs-fuse's zpool behind the OpenZFS forms the product uses: no "status -L".
+    // zfs-fuse's zpool behind the OpenZFS form the product uses: no "status -L".
     QString openZfsWrapper() const
     {
-        const QString wrapper = files_.filePath("zpool");
-        QFile w(wrapper);
-        w.open(QIODevice::WriteOnly);
-        w.write(("#!/bin/sh\n"
-                 "if [ \"$1\" = status ] && [ \"$2\" = -L ]; then shift 2; exec " + path + " status \"$@\"; fi\n"
-                 "exec " + path + " \"$@\"\n").toUtf8());
-        w.close();
-        w.setPermissions(w.permissions() | QFileDevice::ExeOwner);
-        return wrapper;
+        return writeShellScript(files_.path(), "zpool",
+                                ("if [ \"$1\" = status ] && [ \"$2\" = -L ]; then shift 2; exec " + path +
+                                 " status \"$@\"; fi\nexec " + path + " \"$@\"\n")
+                                    .toUtf8());
     }
 
 private:
-    static int& serial()
-    {
-        static int n = 0;
-        return n;
-    }
     QTemporaryDir files_{QDir::tempPath() + "/" + prefix + QString::number(::getpid()) + "-XXXXXX"};
     QStringList links_;
     QStringList pools_;
 };
 
-// A test on the real tool with `disks` sparse disks; skips where the tool is missing.
+// A test on the real tool with its own sparse disks; skipped where the tool is missing.
 class Test : public ::testing::Test {
 protected:
     explicit Test(int disks) : disks_(disks) {}
@@ -204,7 +165,6 @@ protected:
         ASSERT_TRUE(scratch->ok(disks_)) << "no free /dev/diskN";
     }
     void TearDown() override { scratch.reset(); }
-
     std::unique_ptr<Scratch> scratch;
 
 private:
