@@ -1,5 +1,5 @@
 #include "app/CommandLine.h"
-#include "create/QtPrinters.h"
+#include "support/QtPrinters.h"
 #include "devices/FixtureRegistry.h"
 #include "support/FakeTool.h"
 

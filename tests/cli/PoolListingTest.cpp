@@ -1,5 +1,5 @@
 #include "app/PoolListing.h"
-#include "create/QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

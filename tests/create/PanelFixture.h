@@ -7,7 +7,7 @@
 #include <QTableView>
 #include <QTest>
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 inline VRLHddInfoPtr makeDisk(int n, const QString& slot, std::optional<QString> devPath = {})
 {

@@ -1,22 +1,14 @@
 #include "create/RaidCreator.h"
 
-#include "FakeDiskEjector.h"
-#include "QtPrinters.h"
 #include "app/Notifications.h"
 #include "exec/RunCMD.h"
 #include "support/FakeTool.h"
+#include "support/QtPrinters.h"
+#include "support/RecordingEjector.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-VRLHddInfoPtr disk(std::optional<QString> devPath, const QString& slot = "Slot-A")
-{
-    auto d = std::make_shared<VRLHddInfo>();
-    d->devPath = std::move(devPath);
-    d->slotPath = slot;
-    return d;
-}
-
 struct Creation : ::testing::Test {
     Creation()
     {
@@ -34,19 +26,24 @@ struct Creation : ::testing::Test {
                                  Notifications::CreateRAIDFinish})
             center.addObserver(n, nullptr, [this](const Notification& note) { posted << note.name; });
     }
-    RaidCreateRequest request(const QString& name, HddList disks)
+    RaidCreator::Outcome create(const QString& name)
     {
+        HddList disks;
+        for (const char* path : {"/dev/disk2", "/dev/disk3"}) {
+            disks << std::make_shared<VRLHddInfo>();
+            disks.last()->devPath = path;
+        }
         RaidCreateRequest r;
         r.name = name;
-        r.disks = std::move(disks);
+        r.disks = disks;
         r.modeTitle = "STRIPED";
-        return r;
+        return creator.create(r);
     }
 
     FakeTool zpool{"zpool"};
     FakeTool chown{"chown"};
     RunCMD runner;
-    FakeDiskEjector ejector;
+    RecordingEjector ejector;
     NotificationCenter center;
     RaidCreator creator{runner, ejector, center};
     QStringList posted;
@@ -60,9 +57,8 @@ struct Creation : ::testing::Test {
 TEST_F(Creation, HandsTheNewPoolsMountPointToTheUser)
 {
     ejector.onEject = [this](const QString&) { EXPECT_TRUE(zpool.calls().isEmpty()); };
-    EXPECT_EQ(creator.create(request("tank", {disk("/dev/disk2"), disk("/dev/disk3")})),
-              RaidCreator::Outcome::Ran);
-    EXPECT_EQ(ejector.ejected, (QStringList{"/dev/disk2", "/dev/disk3"}));
+    EXPECT_EQ(create("tank"), RaidCreator::Outcome::Ran);
+    EXPECT_EQ(ejector.calls(), (QStringList{"/dev/disk2", "/dev/disk3"}));
     ASSERT_EQ(zpool.calls().size(), 1);
     EXPECT_EQ(chown.calls(), (QList<QStringList>{{"-R", "alice:users", "/mnt/tank"}}));
     EXPECT_EQ(posted, finished);
@@ -72,10 +68,9 @@ TEST_F(Creation, NeverChownsOutsideANewPool)
 {
     const struct {
         QString name;
-        bool mountedBefore;
-        bool createMounts;
+        bool mountedBefore, createMounts;
     } cases[] = {
-        {"../../etc", false, true},        // a path, not a pool name
+        {"../../etc", false, true},  // a path, not a pool name
         {"../Users/someone", false, true},
         {"..", false, true},
         {".", false, true},
@@ -89,7 +84,7 @@ TEST_F(Creation, NeverChownsOutsideANewPool)
         posted.clear();
         mountedBefore = c.mountedBefore;
         createMounts = c.createMounts;
-        creator.create(request(c.name, {disk("/dev/disk2"), disk("/dev/disk3")}));
+        create(c.name);
         ASSERT_EQ(zpool.calls().size(), 1);
         EXPECT_TRUE(zpool.calls().first().contains(c.name));
         EXPECT_TRUE(chown.calls().isEmpty());

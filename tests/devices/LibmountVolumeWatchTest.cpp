@@ -1,4 +1,5 @@
 #include "devices/LibmountVolumeWatch.h"
+#include "support/ShellScript.h"
 
 #include <gtest/gtest.h>
 
@@ -39,15 +40,12 @@ TEST(LibmountVolumeWatch, ClassifiesTableChanges)
 TEST(LibmountVolumeWatch, ReadsVolumesAndLeavesPseudoFileSystemsOut)
 {
     QTemporaryDir dir;
-    QFile f(dir.filePath("mountinfo"));
-    f.open(QIODevice::WriteOnly);
-    f.write("21 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
-            "22 21 0:20 / /proc rw,nosuid shared:2 - proc proc rw\n"
-            "23 21 0:21 / /tmp rw shared:3 - tmpfs tmpfs rw\n"
-            "40 21 8:17 / /media/alice/My\\040Disk rw shared:4 - vfat /dev/sdb1 rw\n"
-            "41 21 0:45 / /tank rw shared:5 - fuse.zfs tank rw\n");
-    f.close();
-    const Table t = LibmountVolumeWatch::readMountTable(f.fileName());
+    writeFile(dir.filePath("mountinfo"), "21 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
+                                         "22 21 0:20 / /proc rw,nosuid shared:2 - proc proc rw\n"
+                                         "23 21 0:21 / /tmp rw shared:3 - tmpfs tmpfs rw\n"
+                                         "40 21 8:17 / /media/alice/My\\040Disk rw shared:4 - vfat /dev/sdb1 rw\n"
+                                         "41 21 0:45 / /tank rw shared:5 - fuse.zfs tank rw\n");
+    const Table t = LibmountVolumeWatch::readMountTable(dir.filePath("mountinfo"));
     EXPECT_EQ(t, (Table{{"/dev/vda", "/"}, {"/dev/sdb1", "/media/alice/My Disk"}, {"tank", "/tank"}}));
 }
 
@@ -59,10 +57,9 @@ TEST(LibmountVolumeWatch, ReportsRealMountsMovesAndUnmounts)
     // Inside the build tree: a bind mount of a real file system, not tmpfs.
     QTemporaryDir dir(QStringLiteral(TARNWELL_BINARY_DIR "/volwatch-XXXXXX"));
     ASSERT_TRUE(dir.isValid());
-    for (const char* d : {"src", "a", "b"})
-        QDir(dir.path()).mkdir(d);
-    const QByteArray src = dir.filePath("src").toUtf8(), a = dir.filePath("a").toUtf8(),
-                     b = dir.filePath("b").toUtf8();
+    const QByteArray src = dir.filePath("src").toUtf8(), a = dir.filePath("a").toUtf8(), b = dir.filePath("b").toUtf8();
+    for (const QByteArray& d : {src, a, b})
+        QDir().mkdir(d);
 
     LibmountVolumeWatch watch;
     watch.start();

@@ -1,31 +1,16 @@
 #pragma once
-// Small helpers for registry trees written in the tests themselves.
+// Registry trees written in the tests themselves, fixtures, and scans as text.
 #include "devices/FixtureRegistry.h"
 #include "devices/Registry.h"
+#include "devices/VRLThunderboltInfo.h"
+#include "support/QtPrinters.h"
 
-#include <QDir>
 #include <QFile>
 #include <QSaveFile>
-#include <QString>
-
-#include <ostream>
-
-// Readable QString values in test failures.
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
 
 inline QString registryFixture(const QString& name)
 {
     return QStringLiteral(TARNWELL_TEST_DATA "/registry/") + name;
-}
-
-inline QString readFixtureText(const QString& name)
-{
-    QFile f(registryFixture(name));
-    f.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(f.readAll());
 }
 
 // Copies a fixture over `target` the way scripts do: write aside, rename.
@@ -47,23 +32,20 @@ inline int addPath(RegistryTree& tree, int parent, const QString& components, co
     const QStringList parts = components.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     int at = parent;
     for (int i = 0; i < parts.size(); ++i) {
-        const QString& c = parts[i];
-        const qsizetype a = c.indexOf(QLatin1Char('@'));
-        const QString name = a < 0 ? c : c.left(a);
-        std::optional<QString> loc;
-        if (a >= 0)
-            loc = c.mid(a + 1);
         const bool last = i == parts.size() - 1;
-        at = tree.add(at, last ? cls : QStringLiteral("IOService"), name, last ? props : QVariantMap(), loc);
+        const QString name = parts[i].section(QLatin1Char('@'), 0, 0);
+        std::optional<QString> location;
+        if (parts[i].contains(QLatin1Char('@')))
+            location = parts[i].section(QLatin1Char('@'), 1);
+        at = tree.add(at, last ? cls : QStringLiteral("IOService"), name, last ? props : QVariantMap(), location);
     }
     return at;
 }
 
-// A whole-disk media (and optional partitions) below `parent`.
+// Whole-disk media (`content` "" for a blank disk) and partitions below `parent`.
 inline int addMedia(RegistryTree& tree, int parent, const QString& bsd, qint64 size, const QString& content)
 {
-    QVariantMap p{{"Whole", true}, {"Leaf", content.isEmpty()}, {"Open", true},
-                  {"Size", size}, {"Content", content}};
+    QVariantMap p{{"Whole", true}, {"Leaf", content.isEmpty()}, {"Open", true}, {"Size", size}, {"Content", content}};
     if (!bsd.isEmpty())
         p.insert("BSD Name", bsd);
     return tree.add(parent, "IOMedia", "Disk Media", p);
@@ -75,4 +57,27 @@ inline int addPartition(RegistryTree& tree, int parent, const QString& bsd, int 
     if (!bsd.isEmpty())
         p.insert("BSD Name", bsd);
     return tree.add(parent, "IOMedia", QStringLiteral("Part %1").arg(n), p, QString::number(n));
+}
+
+// A scan as lines to compare whole: each enclosure, its disks and their
+// partitions, indented; absent values show as "-".
+inline QStringList scanPicture(const TBList& enclosures)
+{
+    auto text = [](const std::optional<QString>& s) { return s.value_or(QStringLiteral("-")); };
+    auto num = [](const std::optional<qint64>& n) { return n ? QString::number(*n) : QStringLiteral("-"); };
+    QStringList out;
+    for (const VRLThunderboltInfoPtr& tb : enclosures) {
+        out << QStringLiteral("%1/%2 %3|%4 uid=%5 depth=%6 parent=%7 route=%8")
+                   .arg(num(tb->vendorID), num(tb->moduleID), text(tb->vendorName), text(tb->moduleName),
+                        num(tb->uid), num(tb->depth), num(tb->parentTb), num(tb->routeSring));
+        for (const VRLHddInfoPtr& h : tb->hddArray) {
+            out << QStringLiteral("  %1 %2 %3|%4|%5%6")
+                       .arg(text(h->slotPath), text(h->devPath), text(h->hddModel), text(h->hddSN),
+                            num(h->diskSize), h->isUnFormated ? QStringLiteral(" blank") : QString());
+            for (const VRLBsdInfoPtr& b : h->bsdPathArray)
+                out << QStringLiteral("    %1 %2|%3|%4")
+                           .arg(text(b->devPath), text(b->mountPoint), num(b->capacitySize), num(b->availableSize));
+        }
+    }
+    return out;
 }

@@ -1,7 +1,7 @@
 // The user's story on the sandbox: a virtual enclosure on the real zfs-fuse,
 // the real controllers offscreen, driven as a user drives them (clicks,
 // typing, answering alerts), checking what the user sees at each step.
-#include "create/QtPrinters.h"
+#include "support/QtPrinters.h"
 #include "create/widgets/DiskTableModel.h"
 #include "create/widgets/DiskTableViewController.h"
 #include "create/widgets/TBInfoWindow.h"

@@ -3,147 +3,81 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
-// A fake /dev, /sys/class/block and mountinfo; stand-in unmount tools that
-// record their arguments and, when told to, take the device's lines out of
-// the fake mountinfo as the real ones would.
-namespace {
-class Ejector : public ::testing::Test {
-protected:
-    Ejector()
-    {
-        QDir(root.path()).mkpath("dev");
-        QDir(root.path()).mkpath("sys");
-        // A disk sdx with partitions sdx1 (8:17) and sdx2 (8:18); sdy has none.
-        addBlock("sdx", "8:16");
-        addBlock("sdx/sdx1", "8:17", true);
-        addBlock("sdx/sdx2", "8:18", true);
-        addBlock("sdy", "8:32");
-        writeFile("mountinfo", "");
-        const QByteArray tool =
-            "d=$(dirname \"$0\")\n"
-            "for dev in \"$@\"; do :; done\n"  // the last argument is the device
-            "echo \"$(basename \"$0\") $*\" >> \"$d/calls\"\n"
-            "if [ -f \"$d/$(basename \"$0\").works\" ]; then\n"
-            "  grep -v -F \" $dev \" \"$d/mountinfo\" > \"$d/mi.new\"; mv \"$d/mi.new\" "
-            "\"$d/mountinfo\"\n"
-            "fi\n";
+// A fake /dev, /sys/class/block and mountinfo: a disk sdx with partitions
+// sdx1 and sdx2, a disk sdy without. Stand-in unmount tools record their
+// arguments and, when told to, take the device's lines out of the fake
+// mountinfo as the real ones would.
+TEST(Ejector, UnmountsEveryVolumeOfTheDiskDesktopFirst)
+{
+    const struct {
+        const char* name;
+        const char* works;  // the tool that unmounts for real
+        bool udisks;        // udisksctl is installed
+        QStringList mounts;  // "device target"
+        const char* disk;
+        QStringList calls;  // "tool device"; udisksctl's with its options
+    } cases[] = {
+        {"nothing mounted", "udisksctl", true, {}, "sdx", {}},
+        {"a disk linked to a file", "udisksctl", true, {"sdx1 /media/u/A"}, "disk96", {}},
+        {"no such disk", "udisksctl", true, {"sdx1 /media/u/A"}, "missing", {}},
+        {"each partition, no other disk", "udisksctl", true,
+         {"sdx1 /media/u/A", "sdx2 /media/u/B", "sdy /media/u/other-disk"}, "sdx",
+         {"udisksctl sdx1", "udisksctl sdx2"}},
+        {"umount when the desktop cannot", "umount", true, {"sdx2 /media/u/B"}, "sdx",
+         {"udisksctl sdx2", "umount sdx2"}},
+        // The stand-in takes both lines at once, so one umount is enough.
+        {"a whole disk mounted twice", "umount", false, {"sdy /media/u/Y", "sdy /mnt/y"}, "sdy", {"umount sdy"}},
+        {"an umount that achieves nothing is not repeated", "", false, {"sdx1 /media/u/A", "sdx1 /media/u/A2"},
+         "sdx", {"umount sdx1"}},
+        {"inner volumes first", "udisksctl", true, {"sdx1 /media/u/A", "sdx2 /media/u/A/inner"}, "sdx",
+         {"udisksctl sdx2", "udisksctl sdx1"}},
+    };
+    const QMap<QString, QByteArray> devno = {{"sdx", "8:16"}, {"sdx1", "8:17"}, {"sdx2", "8:18"}, {"sdy", "8:32"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir root;
+        for (const QString sys : {"sdx", "sdx/sdx1", "sdx/sdx2", "sdy"}) {
+            const QString name = sys.section('/', -1);
+            writeFile(root.filePath("sys/" + sys + "/dev"), devno[name] + "\n");
+            if (sys.contains('/'))
+                writeFile(root.filePath("sys/" + sys + "/partition"), "1\n");
+            writeFile(root.filePath("dev/" + name), {});
+        }
+        writeFile(root.filePath("disk96.img"), {});
+        QFile::link(root.filePath("disk96.img"), root.filePath("dev/disk96"));
+        QByteArray mountinfo;
+        int id = 100;
+        for (const QString& m : c.mounts)
+            mountinfo += QString("%1 27 %2 / %3 rw,relatime - vfat %4 rw\n")
+                             .arg(++id)
+                             .arg(QString::fromLatin1(devno[m.section(' ', 0, 0)]), m.section(' ', 1),
+                                  root.filePath("dev/" + m.section(' ', 0, 0)))
+                             .toUtf8();
+        writeFile(root.filePath("mountinfo"), mountinfo);
+        const QByteArray tool = "d=$(dirname \"$0\")\n"
+                                "for dev in \"$@\"; do :; done\n"  // the last argument is the device
+                                "echo \"$(basename \"$0\") $*\" >> \"$d/calls\"\n"
+                                "if [ -f \"$d/$(basename \"$0\").works\" ]; then\n"
+                                "  grep -v -F \" $dev \" \"$d/mountinfo\" > \"$d/mi.new\"; mv \"$d/mi.new\" \"$d/mountinfo\"\n"
+                                "fi\n";
         writeShellScript(root.path(), "udisksctl", tool);
         writeShellScript(root.path(), "umount", tool);
+        writeFile(root.filePath(QString(c.works) + ".works"), {});
+
+        DiskEjectorPaths paths;
         paths.devDir = root.filePath("dev");
         paths.sysClassBlock = root.filePath("sys");
         paths.mountInfo = root.filePath("mountinfo");
-        paths.udisksctl = root.filePath("udisksctl");
+        paths.udisksctl = root.filePath(c.udisks ? "udisksctl" : "no-udisksctl");
         paths.umountCandidates = {root.filePath("no-umount"), root.filePath("umount")};
         paths.requireBlockDevice = false;
-    }
+        EXPECT_EQ(DiskEjector(paths).eject(root.filePath(QString("dev/") + c.disk)), QString());
 
-    void addBlock(const QString& sysPath, const QByteArray& devno, bool partition = false)
-    {
-        QDir(root.filePath("sys")).mkpath(sysPath);
-        writeFile("sys/" + sysPath + "/dev", devno + "\n");
-        if (partition)
-            writeFile("sys/" + sysPath + "/partition", "1\n");
-        writeFile("dev/" + QFileInfo(sysPath).fileName(), "");
-    }
-    void writeFile(const QString& name, const QByteArray& text)
-    {
-        QFile f(root.filePath(name));
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(text);
-    }
-    void mount(const QString& dev, const QByteArray& devno, const QString& target)
-    {
-        QFile f(root.filePath("mountinfo"));
-        f.open(QIODevice::Append);
-        f.write(QString("%1 27 %2 / %3 rw,relatime - vfat %4 rw\n")
-                    .arg(++mountId)
-                    .arg(QString::fromLatin1(devno), target, dev)
-                    .toUtf8());
-    }
-    void works(const QString& tool) { writeFile(tool + ".works", ""); }
-    QString dev(const QString& name) const { return root.filePath("dev/" + name); }
-    QStringList calls() const
-    {
         QFile f(root.filePath("calls"));
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+        const QString calls = f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        EXPECT_EQ(calls.split('\n', Qt::SkipEmptyParts).replaceInStrings(root.filePath("dev/"), ""),
+                  QStringList(c.calls).replaceInStrings("udisksctl ", "udisksctl unmount --no-user-interaction -b "));
     }
-    QString eject(const QString& path) { return DiskEjector(paths).eject(path); }
-
-    QTemporaryDir root;
-    DiskEjectorPaths paths;
-    int mountId = 100;
-};
-}  // namespace
-
-TEST_F(Ejector, NothingMountedRunsNothing)
-{
-    EXPECT_EQ(eject(dev("sdx")), QString());
-    EXPECT_TRUE(calls().isEmpty());
-}
-
-TEST_F(Ejector, SandboxDiskLinkedToAFileRunsNothing)
-{
-    writeFile("disk96.img", "");
-    ASSERT_TRUE(QFile::link(root.filePath("disk96.img"), dev("disk96")));
-    mount(dev("sdx1"), "8:17", "/media/u/A");
-    EXPECT_EQ(eject(dev("disk96")), QString());
-    EXPECT_EQ(eject(dev("missing")), QString());
-    EXPECT_TRUE(calls().isEmpty());
-}
-
-TEST_F(Ejector, DesktopUnmountFirst)
-{
-    works("udisksctl");
-    mount(dev("sdx1"), "8:17", "/media/u/A");
-    mount(dev("sdx2"), "8:18", "/media/u/B");
-    mount(dev("sdy"), "8:32", "/media/u/other-disk");
-    eject(dev("sdx"));
-    EXPECT_EQ(calls(), (QStringList{"udisksctl unmount --no-user-interaction -b " + dev("sdx1"),
-                                    "udisksctl unmount --no-user-interaction -b " + dev("sdx2")}));
-}
-
-TEST_F(Ejector, FallsBackToUmountWhenTheDesktopCannot)
-{
-    works("umount");  // udisksctl runs but leaves the volume mounted
-    mount(dev("sdx2"), "8:18", "/media/u/B");
-    eject(dev("sdx"));
-    EXPECT_EQ(calls(), (QStringList{"udisksctl unmount --no-user-interaction -b " + dev("sdx2"),
-                                    "umount " + dev("sdx2")}));
-}
-
-TEST_F(Ejector, WithoutUdisksUmountsEachMountOfAWholeDisk)
-{
-    works("umount");
-    paths.udisksctl = root.filePath("no-udisksctl");
-    // A filesystem on the bare disk, mounted twice.
-    mount(dev("sdy"), "8:32", "/media/u/Y");
-    mount(dev("sdy"), "8:32", "/mnt/y");
-    eject(dev("sdy"));
-    // The stand-in takes both lines at once, so one umount is enough.
-    EXPECT_EQ(calls(), (QStringList{"umount " + dev("sdy")}));
-}
-
-TEST_F(Ejector, UmountThatAchievesNothingIsNotRepeated)
-{
-    paths.udisksctl = root.filePath("no-udisksctl");
-    mount(dev("sdx1"), "8:17", "/media/u/A");
-    mount(dev("sdx1"), "8:17", "/media/u/A2");
-    eject(dev("sdx"));
-    EXPECT_EQ(calls(), (QStringList{"umount " + dev("sdx1")}));
-}
-
-TEST_F(Ejector, InnerVolumesGoFirst)
-{
-    works("udisksctl");
-    mount(dev("sdx1"), "8:17", "/media/u/A");
-    mount(dev("sdx2"), "8:18", "/media/u/A/inner");
-    eject(dev("sdx"));
-    EXPECT_EQ(calls(), (QStringList{"udisksctl unmount --no-user-interaction -b " + dev("sdx2"),
-                                    "udisksctl unmount --no-user-interaction -b " + dev("sdx1")}));
 }

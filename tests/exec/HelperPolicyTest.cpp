@@ -113,29 +113,10 @@ INSTANTIATE_TEST_SUITE_P(Table, Policy, ::testing::ValuesIn(cases));
 
 TEST(Policy, VolumePaths)
 {
-    const std::pair<const char*, bool> paths[] = {
-        {"/tank", true},
-        {"/media/alice/x", true},
-        {"/run/media/alice/x", true},
-        {"/home/alice/pool", true},
-        {"/mnt/x", true},
-        {"/Volumes/Data", true},
-        {"/", false},
-        {"", false},
-        {"tank", false},
-        {"/tank/", false},
-        {"/a//b", false},
-        {"/a/./b", false},
-        {"/tank/../etc", false},
-        {"/home", false},
-        {"/media", false},
-        {"/run/media/alice", false},
-        {"/run/user/0", false},
-        {"/usr/local/x", false},
-        {"/etc", false},
-        {"/var/lib/x", false},
-        {"/boot/efi", false},
-    };
-    for (const auto& [path, expected] : paths)
-        EXPECT_EQ(HelperPolicy::isVolumePath(path), expected) << path;
+    for (const char* path : {"/tank", "/media/alice/x", "/run/media/alice/x", "/home/alice/pool", "/mnt/x",
+                             "/Volumes/Data"})
+        EXPECT_TRUE(HelperPolicy::isVolumePath(path)) << path;
+    for (const char* path : {"/", "", "tank", "/tank/", "/a//b", "/a/./b", "/tank/../etc", "/home", "/media",
+                             "/run/media/alice", "/run/user/0", "/usr/local/x", "/etc", "/var/lib/x", "/boot/efi"})
+        EXPECT_FALSE(HelperPolicy::isVolumePath(path)) << path;
 }

@@ -1,8 +1,7 @@
 #include "app/Notifications.h"
-#include "exec/PrivilegedSession.h"
 #include "exec/ZpoolCMD.h"
 #include "support/FakeTool.h"
-#include "support/ShellScript.h"
+#include "support/StandInElevator.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +17,16 @@ struct Posted {
     QThread* thread;
 };
 
+UserInfo finish(const QString& verb, const char* isRoot)
+{
+    return {{"CMD", verb}, {"isRoot", isRoot}};
+}
+
+UserInfo request(const QString& verb, const QString& pool)
+{
+    return {{"CMD", verb}, {"PoolName", pool}, {"Disk1", ""}, {"Disk2", ""}};
+}
+
 class Worker : public ::testing::Test {
 protected:
     Worker()
@@ -32,10 +41,6 @@ protected:
     {
         QMutexLocker lock(&mutex);
         return posted;
-    }
-    static UserInfo finish(const QString& verb, const char* isRoot)
-    {
-        return {{"CMD", verb}, {"isRoot", isRoot}};
     }
 
     FakeTool tool;
@@ -74,27 +79,19 @@ TEST_P(Verbs, RunExactlyTheirArgumentsAndPostTheirRights)
     const VerbCase& c = GetParam();
     const QStringList ops = c.operands + QStringList{"", "", ""};
     zpool.runCMD(c.verb, ops[0], ops[1], ops[2]);
-    ASSERT_EQ(tool.calls().size(), 1);
-    EXPECT_EQ(tool.calls().first(), c.arguments);
+    EXPECT_EQ(tool.calls(), QList<QStringList>{c.arguments});
     // Delivered before runCMD returned, on this thread.
     ASSERT_EQ(posts().size(), 1u);
     EXPECT_EQ(posts()[0].info, finish(c.verb, c.isRoot ? "YES" : "NO"));
     EXPECT_EQ(posts()[0].thread, QThread::currentThread());
-
-    const auto row = ZpoolCMD::rowFor(c.verb, ops[0], ops[1], ops[2]);
-    ASSERT_TRUE(row);
-    EXPECT_EQ(row->arguments, c.arguments);
-    EXPECT_EQ(row->isRoot, c.isRoot);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Verbs, ::testing::ValuesIn(verbs));
 
 TEST_F(Worker, UnknownVerbRunsAndPostsNothing)
 {
-    for (const char* verb : {"OFFLINE", "list", "EJECT ", "", "CREATE"}) {
+    for (const char* verb : {"OFFLINE", "list", "EJECT ", "", "CREATE"})
         EXPECT_EQ(zpool.runCMD(verb, "tank", "disk3"), QString()) << verb;
-        EXPECT_FALSE(ZpoolCMD::rowFor(verb, "tank", "disk3", {})) << verb;
-    }
     EXPECT_TRUE(tool.calls().isEmpty());
     EXPECT_TRUE(posts().empty());
 }
@@ -107,28 +104,37 @@ TEST_F(Worker, ReturnsWhatTheRunnerOfItsRowSaw)
     tool.setOutput("export", "exported\n");
     tool.setError("export", "cannot export\n");
     EXPECT_EQ(zpool.runCMD("EJECT", "tank"), "exported\n");  // the administrator one, stdout
-    EXPECT_EQ(posts().size(), 2u);
 }
 
-TEST_F(Worker, ThreadedRunsAllPostOnTheirOwnThreads)
+TEST_F(Worker, ThreadedRunsTakeTurnsAndAllPostOnTheirOwnThreads)
 {
+    // Each run logs its start and end around a pause; turns never interleave.
+    zpool.setZpoolPath(writeShellScript(tool.dir(), "slow-zpool",
+                                        "log=\"$(dirname \"$0\")/turns\"\n"
+                                        "echo \"start $*\" >> \"$log\"; sleep 0.2; echo \"end $*\" >> \"$log\"\n"));
     QSemaphore started;
     zpool.setThreadStartHook([&](bool begun) {
         if (begun)
             started.release();
     });
-    zpool.startThread({{"CMD", "EJECT"}, {"PoolName", "a"}, {"Disk1", ""}, {"Disk2", ""}});
+    zpool.startThread(request("EJECT", "a"));
     started.acquire();  // begun, so the next request cannot cancel it
-    zpool.startThread({{"CMD", "DELETE"}, {"PoolName", "b"}, {"Disk1", ""}, {"Disk2", ""}});
+    zpool.startThread(request("DELETE", "b"));
+    started.acquire();
+    zpool.startThread(request("MOUNT", "c"));
     zpool.waitForThreads();
 
-    EXPECT_EQ(tool.calls(), (QList<QStringList>{{"export", "a"}, {"destroy", "b"}}));
+    QFile f(tool.dir() + "/turns");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "start export a\nend export a\nstart destroy b\nend destroy b\n"
+                           "start import c\nend import c\n");
     const auto p = posts();
-    ASSERT_EQ(p.size(), 2u);
+    ASSERT_EQ(p.size(), 3u);
     EXPECT_EQ(p[0].info, finish("EJECT", "YES"));
     EXPECT_EQ(p[1].info, finish("DELETE", "YES"));
-    EXPECT_NE(p[0].thread, QThread::currentThread());
-    EXPECT_NE(p[1].thread, QThread::currentThread());
+    EXPECT_EQ(p[2].info, finish("MOUNT", "YES"));
+    for (const Posted& one : p)
+        EXPECT_NE(one.thread, QThread::currentThread());
 }
 
 TEST_F(Worker, ThreadThatIsCancelledBeforeItBeginsRunsNothing)
@@ -141,9 +147,9 @@ TEST_F(Worker, ThreadThatIsCancelledBeforeItBeginsRunsNothing)
             gate.acquire();
         }
     });
-    zpool.startThread({{"CMD", "EJECT"}, {"PoolName", "a"}});
+    zpool.startThread(request("EJECT", "a"));
     entered.acquire();
-    zpool.startThread({{"CMD", "MOUNT"}, {"PoolName", "b"}});  // cancels the first
+    zpool.startThread(request("MOUNT", "b"));  // cancels the first
     gate.release();
     zpool.waitForThreads();
     EXPECT_EQ(tool.calls(), (QList<QStringList>{{"import", "b"}}));
@@ -151,7 +157,7 @@ TEST_F(Worker, ThreadThatIsCancelledBeforeItBeginsRunsNothing)
     EXPECT_EQ(posts()[0].info, finish("MOUNT", "YES"));
 
     n = 0;
-    zpool.startThread({{"CMD", "DELETE"}, {"PoolName", "c"}});
+    zpool.startThread(request("DELETE", "c"));
     entered.acquire();
     zpool.stopThread();
     gate.release();
@@ -160,38 +166,12 @@ TEST_F(Worker, ThreadThatIsCancelledBeforeItBeginsRunsNothing)
     EXPECT_EQ(posts().size(), 1u);
 }
 
-TEST_F(Worker, ThreadedRunsTakeTurnsInOrder)
-{
-    // Each run logs its start and end around a pause; turns never interleave.
-    const QString slow = writeShellScript(tool.dir(), "slow-zpool",
-                                          "log=\"$(dirname \"$0\")/turns\"\n"
-                                          "echo \"start $2\" >> \"$log\"\n"
-                                          "sleep 0.2\n"
-                                          "echo \"end $2\" >> \"$log\"\n");
-    zpool.setZpoolPath(slow);
-    QSemaphore started;
-    zpool.setThreadStartHook([&](bool begun) {
-        if (begun)
-            started.release();
-    });
-    for (const char* pool : {"a", "b", "c"}) {
-        zpool.startThread({{"CMD", "EJECT"}, {"PoolName", pool}});
-        started.acquire();  // begun, though perhaps still waiting for its turn
-    }
-    zpool.waitForThreads();
-    QFile f(tool.dir() + "/turns");
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), "start a\nend a\nstart b\nend b\nstart c\nend c\n");
-    EXPECT_EQ(posts().size(), 3u);
-}
-
 TEST_F(Worker, DestructionWaitsForItsThreads)
 {
-    const QString slow = writeShellScript(tool.dir(), "slow-zpool", "sleep 0.3\n");
     {
         ZpoolCMD local(center);
-        local.setZpoolPath(slow);
-        local.startThread({{"CMD", "MOUNT"}, {"PoolName", "x"}});
+        local.setZpoolPath(writeShellScript(tool.dir(), "slow-zpool", "sleep 0.3\n"));
+        local.startThread(request("MOUNT", "x"));
     }
     ASSERT_EQ(posts().size(), 1u);
     EXPECT_EQ(posts()[0].info, finish("MOUNT", "YES"));
@@ -199,15 +179,9 @@ TEST_F(Worker, DestructionWaitsForItsThreads)
 
 TEST_F(Worker, CancelledAuthorizationStillPosts)
 {
-    PrivilegedSession& session = PrivilegedSession::instance();
-    session.reset();
-    session.setForceElevation(true);
-    session.setElevator({writeShellScript(tool.dir(), "elevator", "exit 126\n")});
-    const QString out = zpool.runCMD("EJECT", "tank");
-    session.reset();
-    session.setForceElevation(false);
-
-    EXPECT_EQ(out, "Canceled");
+    StandInElevator elevator;
+    elevator.answer("cancel");
+    EXPECT_EQ(zpool.runCMD("EJECT", "tank"), "Canceled");
     EXPECT_TRUE(tool.calls().isEmpty());
     ASSERT_EQ(posts().size(), 1u);
     EXPECT_EQ(posts()[0].info, finish("EJECT", "YES"));

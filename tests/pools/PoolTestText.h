@@ -43,14 +43,22 @@ inline std::vector<std::string> pools(const RaidList& list)
     return out;
 }
 
-// Each pool followed by its members, indented.
+// Each pool followed by its members, indented; a member's mode and pool are
+// left out where they are its pool's, and then no errors and no other text.
 inline std::vector<std::string> poolsWithMembers(const RaidList& list)
 {
     std::vector<std::string> out;
     for (const RaidInfoPtr& r : list) {
         out.push_back(pool(*r));
-        for (const RaidStatusPtr& s : r->Status)
-            out.push_back("  " + member(*s));
+        for (const RaidStatusPtr& s : r->Status) {
+            std::string m = member(*s);
+            const std::string own = QStringLiteral("|%1|%2").arg(opt(r->RaidMode), opt(r->Name)).toStdString();
+            if (m.ends_with(own))
+                m.resize(m.size() - own.size());
+            if (m.ends_with("|0|0|0|[]"))
+                m.resize(m.size() - 9);
+            out.push_back("  " + m);
+        }
     }
     return out;
 }

@@ -37,11 +37,6 @@ struct ListCase {
     Lines pools;
 };
 
-void PrintTo(const ListCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class ListParse : public testing::TestWithParam<ListCase> {};
 
 TEST_P(ListParse, GivesPoolsInOutputOrder)
@@ -110,11 +105,6 @@ struct StatusCase {
     Lines result;  // each pool, then its members
 };
 
-void PrintTo(const StatusCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class StatusParse : public testing::TestWithParam<StatusCase> {};
 
 TEST_P(StatusParse, FillsModesAndMembers)
@@ -135,126 +125,62 @@ const std::string kStripedExample =
 INSTANTIATE_TEST_SUITE_P(
     Layouts, StatusParse,
     testing::Values(
-        StatusCase{"MirrorExample",
-                   {"tank"},
-                   "@status-openzfs-mirror.txt",
-                   {"tank|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE|0|0|0|[]|Mirror|tank",
-                    "  disk2|ONLINE|0|0|0|[]|Mirror|tank", "  disk3|ONLINE|0|0|0|[]|Mirror|tank"}},
-        StatusCase{"RaidzExampleDropsGroupLine",
-                   {"tank"},
-                   kRaidzExample.c_str(),
-                   {"tank|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE|0|0|0|[]|RaidZ|tank",
-                    "  disk3|ONLINE|0|0|0|[]|RaidZ|tank"}},
-        StatusCase{"StripedExample",
-                   {"tank"},
-                   kStripedExample.c_str(),
-                   {"tank|Striped|1G|-|-|-|ONLINE", "  disk2|ONLINE|0|0|0|[]|Striped|tank",
-                    "  disk3|ONLINE|0|0|0|[]|Striped|tank"}},
-        StatusCase{"FailedMemberKeepsTrailingText",
-                   {"media"},
-                   "@status-openzfs-raidz1-failed-member.txt",
-                   {"media|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE|0|0|0|[]|RaidZ|media",
-                    "  11685950187498452216|UNAVAIL|0|0|0|[was /dev/disk3s1 ]|RaidZ|media",
-                    "  disk4|ONLINE|0|0|0|[]|RaidZ|media", "  disk5|ONLINE|0|0|0|[]|RaidZ|media"}},
-        StatusCase{"TwoPoolsRaidz2ThenStriped",
-                   {"archive", "scratch"},
-                   "@status-openzfs-raidz2-and-striped.txt",
-                   {"archive|RaidZ2|1G|-|-|-|ONLINE", "  disk2|ONLINE|0|0|0|[]|RaidZ2|archive",
-                    "  disk3|ONLINE|0|0|0|[]|RaidZ2|archive", "  disk4|ONLINE|0|0|0|[]|RaidZ2|archive",
-                    "  disk5|ONLINE|0|0|0|[]|RaidZ2|archive", "scratch|Striped|1G|-|-|-|ONLINE",
-                    "  disk6|ONLINE|0|0|0|[]|Striped|scratch",
-                    "  disk7|ONLINE|0|0|0|[]|Striped|scratch"}},
-        StatusCase{"ResilverInProgress",
-                   {"media"},
-                   "@status-openzfs-resilver.txt",
-                   {"media|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE|0|0|0|[]|RaidZ|media",
-                    "  replacing-1|DEGRADED|0|0|0|[]|RaidZ|media",
-                    "  11685950187498452216|UNAVAIL|0|0|0|[was /dev/disk3s1 ]|RaidZ|media",
-                    "  disk6|ONLINE|0|0|0|[(resilvering) ]|RaidZ|media",
-                    "  disk4|ONLINE|0|0|0|[]|RaidZ|media", "  disk5|ONLINE|0|0|0|[]|RaidZ|media"}},
+        StatusCase{"MirrorExample", {"tank"}, "@status-openzfs-mirror.txt",
+         {"tank|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE"}},
+        StatusCase{"RaidzExampleDropsGroupLine", {"tank"}, kRaidzExample.c_str(),
+         {"tank|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE"}},
+        StatusCase{"StripedExample", {"tank"}, kStripedExample.c_str(),
+         {"tank|Striped|1G|-|-|-|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE"}},
+        StatusCase{"FailedMemberKeepsTrailingText", {"media"}, "@status-openzfs-raidz1-failed-member.txt",
+         {"media|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE",
+          "  11685950187498452216|UNAVAIL|0|0|0|[was /dev/disk3s1 ]", "  disk4|ONLINE", "  disk5|ONLINE"}},
+        StatusCase{"TwoPoolsRaidz2ThenStriped", {"archive", "scratch"}, "@status-openzfs-raidz2-and-striped.txt",
+         {"archive|RaidZ2|1G|-|-|-|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE", "  disk4|ONLINE", "  disk5|ONLINE",
+          "scratch|Striped|1G|-|-|-|ONLINE", "  disk6|ONLINE", "  disk7|ONLINE"}},
+        StatusCase{"ResilverInProgress", {"media"}, "@status-openzfs-resilver.txt",
+         {"media|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE", "  replacing-1|DEGRADED",
+          "  11685950187498452216|UNAVAIL|0|0|0|[was /dev/disk3s1 ]", "  disk6|ONLINE|0|0|0|[(resilvering) ]",
+          "  disk4|ONLINE", "  disk5|ONLINE"}},
         // The pool stays RAID-Z despite its mirrored log; spare lines carry no counters.
-        StatusCase{"LogsCacheAndSpares",
-                   {"vault"},
-                   "@status-openzfs-logs-cache-spares.txt",
-                   {"vault|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE|0|0|0|[]|RaidZ|vault",
-                    "  spare-1|ONLINE|0|0|0|[]|RaidZ|vault", "  disk3|ONLINE|0|0|0|[]|RaidZ|vault",
-                    "  disk9|ONLINE|0|0|0|[]|RaidZ|vault", "  disk4|ONLINE|0|0|0|[]|RaidZ|vault",
-                    "  mirror-1|ONLINE|0|0|0|[]|Mirror|vault", "  disk6|ONLINE|0|0|0|[]|Mirror|vault",
-                    "  disk7|ONLINE|0|0|0|[]|Mirror|vault", "  disk8|ONLINE|0|0|0|[]|Striped|vault"}},
+        StatusCase{"LogsCacheAndSpares", {"vault"}, "@status-openzfs-logs-cache-spares.txt",
+         {"vault|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE", "  spare-1|ONLINE", "  disk3|ONLINE", "  disk9|ONLINE",
+          "  disk4|ONLINE", "  mirror-1|ONLINE|0|0|0|[]|Mirror|vault", "  disk6|ONLINE|0|0|0|[]|Mirror|vault",
+          "  disk7|ONLINE|0|0|0|[]|Mirror|vault", "  disk8|ONLINE|0|0|0|[]|Striped|vault"}},
         // Pool "disk" with members disk2 and disk3; a pool called config; a pool MYNAME.
-        StatusCase{"NamesThatOverlapOtherText",
-                   {"disk", "MYNAME", "config"},
-                   "@status-openzfs-name-overlaps.txt",
-                   {"disk|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE|0|0|0|[]|Mirror|disk",
-                    "  disk2|ONLINE|0|0|0|[]|Mirror|disk", "  disk3|ONLINE|0|0|0|[]|Mirror|disk",
-                    "MYNAME|Striped|1G|-|-|-|ONLINE", "  disk4|ONLINE|0|0|0|[]|Striped|MYNAME",
-                    "  disk5|ONLINE|0|0|0|[]|Striped|MYNAME", "config|Mirror|1G|-|-|-|ONLINE",
-                    "  mirror-0|ONLINE|0|0|0|[]|Mirror|config",
-                    "  disk6|ONLINE|0|0|0|[]|Mirror|config", "  disk7|ONLINE|0|0|0|[]|Mirror|config"}},
-        StatusCase{"ZfsFuseFourPools",
-                   {"disk9", "pools_MYNAME", "pools_mir", "pools_rz"},
+        StatusCase{"NamesThatOverlapOtherText", {"disk", "MYNAME", "config"}, "@status-openzfs-name-overlaps.txt",
+         {"disk|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE",
+          "MYNAME|Striped|1G|-|-|-|ONLINE", "  disk4|ONLINE", "  disk5|ONLINE", "config|Mirror|1G|-|-|-|ONLINE",
+          "  mirror-0|ONLINE", "  disk6|ONLINE", "  disk7|ONLINE"}},
+        StatusCase{"ZfsFuseFourPools", {"disk9", "pools_MYNAME", "pools_mir", "pools_rz"},
                    "@status-zfsfuse-four-pools.txt",
-                   {"disk9|Striped|1G|-|-|-|ONLINE", "  disk98|ONLINE|0|0|0|[]|Striped|disk9",
-                    "  disk99|ONLINE|0|0|0|[]|Striped|disk9", "pools_MYNAME|Striped|1G|-|-|-|ONLINE",
-                    "  disk97|ONLINE|0|0|0|[]|Striped|pools_MYNAME",
-                    "pools_mir|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE|0|0|0|[]|Mirror|pools_mir",
-                    "  disk93|ONLINE|0|0|0|[]|Mirror|pools_mir",
-                    "  disk94|ONLINE|0|0|0|[]|Mirror|pools_mir",
-                    "  disk96|ONLINE|0|0|0|[]|Striped|pools_mir", "pools_rz|RaidZ|1G|-|-|-|ONLINE",
-                    "  disk90|ONLINE|0|0|0|[]|RaidZ|pools_rz", "  disk91|ONLINE|0|0|0|[]|RaidZ|pools_rz",
-                    "  disk92|OFFLINE|0|0|0|[]|RaidZ|pools_rz"}},
-        StatusCase{"ZfsFuseMissingMember",
-                   {"pools_rz"},
-                   "@status-zfsfuse-missing-member.txt",
-                   {"pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE|0|0|0|[]|RaidZ|pools_rz",
-                    "  8549508563890211618|UNAVAIL|0|0|0|[was /dev/disk91 ]|RaidZ|pools_rz",
-                    "  disk92|ONLINE|0|0|0|[]|RaidZ|pools_rz"}},
-        StatusCase{"ZfsFuseResilvered",
-                   {"pools_rz"},
-                   "@status-zfsfuse-resilvered.txt",
-                   {"pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE|0|0|0|[]|RaidZ|pools_rz",
-                    "  disk91|ONLINE|0|0|0|[48K resilvered ]|RaidZ|pools_rz",
-                    "  disk92|ONLINE|0|0|0|[]|RaidZ|pools_rz"}},
-        StatusCase{"ZfsFuseRaidz2AndLongName",
-                   {"pools_rz2", "pools_stripe"},
-                   "@status-zfsfuse-raidz2-and-striped.txt",
-                   {"pools_rz2|RaidZ2|1G|-|-|-|ONLINE", "  disk90|ONLINE|0|0|0|[]|RaidZ2|pools_rz2",
-                    "  disk91|ONLINE|0|0|0|[]|RaidZ2|pools_rz2",
-                    "  disk92|ONLINE|0|0|0|[]|RaidZ2|pools_rz2",
-                    "  disk93|ONLINE|0|0|0|[]|RaidZ2|pools_rz2",
-                    "pools_stripe|Striped|1G|-|-|-|ONLINE",
-                    "  disk94|ONLINE|0|0|0|[]|Striped|pools_stripe",
-                    "  disk95|ONLINE|0|0|0|[]|Striped|pools_stripe"}},
-        StatusCase{"PoolMissingFromListIsDropped",
-                   {"scratch"},
-                   "@status-openzfs-raidz2-and-striped.txt",
-                   {"scratch|Striped|1G|-|-|-|ONLINE", "  disk6|ONLINE|0|0|0|[]|Striped|scratch",
-                    "  disk7|ONLINE|0|0|0|[]|Striped|scratch"}},
-        StatusCase{"SameNameTwiceBothGetRows",
-                   {"tank", "tank"},
-                   "@status-openzfs-mirror.txt",
-                   {"tank|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE|0|0|0|[]|Mirror|tank",
-                    "  disk2|ONLINE|0|0|0|[]|Mirror|tank", "  disk3|ONLINE|0|0|0|[]|Mirror|tank",
-                    "tank|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE|0|0|0|[]|Mirror|tank",
-                    "  disk2|ONLINE|0|0|0|[]|Mirror|tank", "  disk3|ONLINE|0|0|0|[]|Mirror|tank"}},
+         {"disk9|Striped|1G|-|-|-|ONLINE", "  disk98|ONLINE", "  disk99|ONLINE",
+          "pools_MYNAME|Striped|1G|-|-|-|ONLINE", "  disk97|ONLINE", "pools_mir|Mirror|1G|-|-|-|ONLINE",
+          "  mirror-0|ONLINE", "  disk93|ONLINE", "  disk94|ONLINE", "  disk96|ONLINE|0|0|0|[]|Striped|pools_mir",
+          "pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE", "  disk91|ONLINE", "  disk92|OFFLINE"}},
+        StatusCase{"ZfsFuseMissingMember", {"pools_rz"}, "@status-zfsfuse-missing-member.txt",
+         {"pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE",
+          "  8549508563890211618|UNAVAIL|0|0|0|[was /dev/disk91 ]", "  disk92|ONLINE"}},
+        StatusCase{"ZfsFuseResilvered", {"pools_rz"}, "@status-zfsfuse-resilvered.txt",
+         {"pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE", "  disk91|ONLINE|0|0|0|[48K resilvered ]",
+          "  disk92|ONLINE"}},
+        StatusCase{"PoolMissingFromListIsDropped", {"scratch"}, "@status-openzfs-raidz2-and-striped.txt",
+         {"scratch|Striped|1G|-|-|-|ONLINE", "  disk6|ONLINE", "  disk7|ONLINE"}},
+        StatusCase{"SameNameTwiceBothGetRows", {"tank", "tank"}, "@status-openzfs-mirror.txt",
+         {"tank|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE",
+          "tank|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE"}},
         // Group words inside file paths are neither groups nor a layout.
-        StatusCase{"GroupWordsInsideDevicePaths",
-                   {"scratch"},
+        StatusCase{"GroupWordsInsideDevicePaths", {"scratch"},
                    "  pool: scratch\nconfig:\n\n\tNAME STATE READ WRITE CKSUM\n\tscratch ONLINE 0 0 0\n"
                    "\t  /Volumes/mirror-test/f1 ONLINE 0 0 0\n\t  /tmp/raidz1-files/f2 ONLINE 0 0 0\n"
                    "\nerrors: No known data errors\n",
-                   {"scratch|Striped|1G|-|-|-|ONLINE",
-                    "  /Volumes/mirror-test/f1|ONLINE|0|0|0|[]|Striped|scratch",
-                    "  /tmp/raidz1-files/f2|ONLINE|0|0|0|[]|Striped|scratch"}},
+         {"scratch|Striped|1G|-|-|-|ONLINE", "  /Volumes/mirror-test/f1|ONLINE", "  /tmp/raidz1-files/f2|ONLINE"}},
         // Without its errors line, a block must not read the next pool's messages as members.
-        StatusCase{"BlockWithoutErrorsLine",
-                   {"a", "b"},
-                   "  pool: a\nconfig:\n\tNAME STATE READ WRITE CKSUM\n\ta ONLINE 0 0 0\n"
-                   "\t  disk2 ONLINE 0 0 0\n"
+        StatusCase{"BlockWithoutErrorsLine", {"a", "b"},
+                   "  pool: a\nconfig:\n\tNAME STATE READ WRITE CKSUM\n\ta ONLINE 0 0 0\n\t  disk2 ONLINE 0 0 0\n"
                    "  pool: b\n state: ONLINE\n\tmore words of some message here\nconfig:\n"
                    "\tb ONLINE 0 0 0\n\t  disk3 ONLINE 0 0 0\nerrors: No known data errors\n",
-                   {"a|-|1G|-|-|-|ONLINE", "  disk2|ONLINE|0|0|0|[]|Striped|a",
-                    "b|Striped|1G|-|-|-|ONLINE", "  disk3|ONLINE|0|0|0|[]|Striped|b"}}),
+         {"a|-|1G|-|-|-|ONLINE", "  disk2|ONLINE|0|0|0|[]|Striped|a", "b|Striped|1G|-|-|-|ONLINE",
+          "  disk3|ONLINE"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StatusParse, FailureMarkersReadNothing)
@@ -276,11 +202,6 @@ struct ImportCase {
     Lines appended;
     int logged;  // times "no pools available to import" is logged
 };
-
-void PrintTo(const ImportCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class ImportParse : public testing::TestWithParam<ImportCase> {};
 

@@ -1,6 +1,6 @@
 // The sandbox's zpool wrapper, run in front of a recording fake instead of
 // zfs-fuse: what reaches the real tool for each OpenZFS form.
-#include "create/QtPrinters.h"
+#include "support/QtPrinters.h"
 #include "support/FakeTool.h"
 #include "support/Sandbox.h"
 

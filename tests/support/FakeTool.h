@@ -1,40 +1,32 @@
 #pragma once
 // A stand-in executable for tests: a shell script that records each call's
 // arguments and prints a canned answer chosen by its first argument.
-#include <QDir>
-#include <QFile>
+#include "support/ShellScript.h"
+
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QTextStream>
 
 class FakeTool {
 public:
     explicit FakeTool(const QString& name = QStringLiteral("zpool"))
     {
-        path_ = dir_.filePath(name);
-        QDir(dir_.path()).mkpath("out");
-        QFile f(path_);
-        f.open(QIODevice::WriteOnly);
         // Arguments are written NUL-separated, one call per record ending in "\x1e".
-        f.write("#!/bin/sh\n"
-                "d=$(dirname \"$0\")\n"
-                "for a in \"$@\"; do printf '%s\\0' \"$a\" >> \"$d/calls\"; done\n"
-                "printf '\\036' >> \"$d/calls\"\n"
-                "k=\"$1\"; [ -n \"$2\" ] && [ -f \"$d/out/$1 $2\" ] && k=\"$1 $2\"\n"
-                "[ -f \"$d/out/$k\" ] && cat \"$d/out/$k\"\n"
-                "[ -f \"$d/err/$k\" ] && cat \"$d/err/$k\" >&2\n"
-                "exit 0\n");
-        f.close();
-        f.setPermissions(f.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeGroup |
-                         QFileDevice::ExeOther);
+        path_ = writeShellScript(dir_.path(), name,
+                                 "d=$(dirname \"$0\")\n"
+                                 "for a in \"$@\"; do printf '%s\\0' \"$a\" >> \"$d/calls\"; done\n"
+                                 "printf '\\036' >> \"$d/calls\"\n"
+                                 "k=\"$1\"; [ -n \"$2\" ] && [ -f \"$d/out/$1 $2\" ] && k=\"$1 $2\"\n"
+                                 "[ -f \"$d/out/$k\" ] && cat \"$d/out/$k\"\n"
+                                 "[ -f \"$d/err/$k\" ] && cat \"$d/err/$k\" >&2\n"
+                                 "exit 0\n");
     }
     QString path() const { return path_; }
     QString dir() const { return dir_.path(); }
 
     // What the tool prints on stdout when called with `key` as its first
     // argument (or first two arguments, e.g. "status -L").
-    void setOutput(const QString& key, const QString& text) { write("out", key, text); }
-    void setError(const QString& key, const QString& text) { write("err", key, text); }
+    void setOutput(const QString& key, const QString& text) { writeFile(dir_.filePath("out/" + key), text.toUtf8()); }
+    void setError(const QString& key, const QString& text) { writeFile(dir_.filePath("err/" + key), text.toUtf8()); }
     void setOutputFromFile(const QString& key, const QString& file)
     {
         QFile f(file);
@@ -64,13 +56,6 @@ public:
     void clearCalls() { QFile::remove(dir_.filePath("calls")); }
 
 private:
-    void write(const QString& sub, const QString& key, const QString& text)
-    {
-        QDir(dir_.path()).mkpath(sub);
-        QFile f(dir_.filePath(sub + "/" + key));
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(text.toUtf8());
-    }
     QTemporaryDir dir_;
     QString path_;
 };

@@ -5,46 +5,25 @@
 #include "app/Notifications.h"
 #include "app/widgets/MainWindows.h"
 #include "create/widgets/RaidCreateView.h"
-#include "devices/DiskEjector.h"
 #include "devices/FixtureRegistry.h"
 #include "devices/VRLScanDevice.h"
 #include "exec/ZpoolCMD.h"
 #include "pools/widgets/RaidTableViewController.h"
 #include "support/FakeTool.h"
+#include "support/RecordingEjector.h"
 #include "support/RegistryFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMessageBox>
-#include <QMutex>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
 #include <memory>
-
-class RecordingEjector : public DiskEjector {
-public:
-    QString eject(const QString& devPath) override
-    {
-        QMutexLocker l(&mutex);
-        ejected << devPath;
-        return QStringLiteral("ejected ") + devPath;
-    }
-    QStringList calls() const
-    {
-        QMutexLocker l(&mutex);
-        return ejected;
-    }
-
-private:
-    mutable QMutex mutex;
-    QStringList ejected;
-};
 
 class ManualVolumeWatch : public VolumeWatch {
 public:
@@ -62,14 +41,7 @@ inline QString mainwinData(const QString& name)
 // Polls the event loop until `done` holds or `ms` pass.
 inline bool waitUntil(const std::function<bool()>& done, int ms = 5000)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
+    return QTest::qWaitFor(done, ms);
 }
 
 // The alerts open on `window`, oldest first.
@@ -130,10 +102,8 @@ struct MainWinHarness {
         context.probePaths.localZpool = absent + "-local-zpool";
         context.probePaths.devZfs = zfsDevicePresent ? dir.filePath(QStringLiteral("zfs")) : absent + "-zfs";
         context.probePaths.zfsFuseSocket = absent + "-socket";
-        if (zfsDevicePresent) {
-            QFile f(context.probePaths.devZfs);
-            f.open(QIODevice::WriteOnly);
-        }
+        if (zfsDevicePresent)
+            writeFile(context.probePaths.devZfs, {});
         zpool.setOutput(QStringLiteral("list"), QStringLiteral("no pools available\n"));
         zpool.setOutput(QStringLiteral("status"), QStringLiteral("no pools available\n"));
         zpool.setOutput(QStringLiteral("import"), QStringLiteral("no pools available to import\n"));

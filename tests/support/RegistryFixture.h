@@ -1,7 +1,8 @@
 #pragma once
 // Writes a registry fixture with the maker's four-bay enclosures, each disk
 // in the bay its controller bridge stands for, for FixtureRegistry.
-#include <QFile>
+#include "support/ShellScript.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -84,9 +85,7 @@ inline QByteArray json(const QList<FixtureEnclosure>& enclosures)
 
 inline void write(const QString& path, const QList<FixtureEnclosure>& enclosures)
 {
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(json(enclosures));
+    writeFile(path, json(enclosures));
 }
 
 }  // namespace RegistryFixture
