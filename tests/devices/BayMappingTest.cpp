@@ -6,13 +6,13 @@
 namespace {
 // Pools as "name:member,member,... name:...", members named as zpool prints
 // them ("~" for an empty name).
-RaidList pools(const QString& specs)
+RaidList pools(const QString& rows)
 {
     RaidList list;
-    for (const QString& spec : specs.split(' ')) {
+    for (const QString& row : rows.split(' ')) {
         auto pool = std::make_shared<RaidInfo>();
-        pool->Name = spec.section(':', 0, 0);
-        for (const QString& m : spec.section(':', 1).split(',', Qt::SkipEmptyParts))
+        pool->Name = row.section(':', 0, 0);
+        for (const QString& m : row.section(':', 1).split(',', Qt::SkipEmptyParts))
             pool->Status.append(std::make_shared<RaidStatus>(
                 RaidStatus{m == "~" ? QString() : m, "ONLINE", "0", "0", "0", {}, {}, {}, {}}));
         list.append(pool);
@@ -22,12 +22,12 @@ RaidList pools(const QString& specs)
 
 // Enclosures split by " | ", each a list of "devPath=bay" ("-" for absent,
 // "~" for an empty device path).
-TBList enclosures(const QString& specs)
+TBList enclosures(const QString& rows)
 {
     TBList list;
-    for (const QString& spec : specs.split(" | ", Qt::SkipEmptyParts)) {
+    for (const QString& row : rows.split(" | ", Qt::SkipEmptyParts)) {
         auto tb = std::make_shared<VRLThunderboltInfo>();
-        for (const QString& d : spec.split(' ')) {
+        for (const QString& d : row.split(' ')) {
             auto hdd = std::make_shared<VRLHddInfo>();
             const QString path = d.section('=', 0, 0), bay = d.section('=', 1);
             if (path != "-")

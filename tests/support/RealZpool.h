@@ -24,14 +24,7 @@ inline const QString prefix = QStringLiteral("tarnwell_it_");
 // The tool's stdout and stderr together, in the C locale.
 inline QString run(const QStringList& args)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(path, args);
-    p.waitForFinished(120000);
-    return QString::fromUtf8(p.readAll());
+    return runTool(path, args);
 }
 
 inline bool listed(const QString& pool)

@@ -3,6 +3,8 @@
 // Each test binary gets its own state directory (stable per build tree, so a
 // run that crashed is cleaned up by the next one) and disk numbers far above
 // the ones hand-written tests use.
+#include "support/ShellScript.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -88,16 +90,3 @@ private:
 // The real zpool as the product finds it (through the sandbox's wrapper once up).
 inline QString realZpoolPath() { return QStringLiteral("/usr/sbin/zpool"); }
 
-inline QString runTool(const QString& path, const QStringList& args, int* exitCode = nullptr)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(path, args);
-    p.waitForFinished(120000);
-    if (exitCode)
-        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    return QString::fromUtf8(p.readAll());
-}
