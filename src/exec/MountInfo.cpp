@@ -22,6 +22,14 @@ QList<MountEntry> MountInfo::read(const QString& path)
     return entries;
 }
 
+bool MountInfo::isZfsDataset(const MountEntry& entry)
+{
+    if (entry.fsType == QLatin1String("zfs"))
+        return true;
+    return entry.fsType == QLatin1String("fuse.zfs") &&
+           entry.fsOptions.split(QLatin1Char(',')).contains(QLatin1String("user_id=0"));
+}
+
 dev_t MountInfo::parseDevno(const QString& text)
 {
     const QStringList parts = text.trimmed().split(QLatin1Char(':'));

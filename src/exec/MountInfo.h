@@ -16,6 +16,9 @@ struct MountEntry {
 namespace MountInfo {
 // Empty when the table cannot be read.
 QList<MountEntry> read(const QString& path = QStringLiteral("/proc/self/mountinfo"));
+// A ZFS dataset's own mount. zfs-fuse shows its datasets as FUSE of subtype
+// zfs; any user may name a FUSE mount so, but only root's is a dataset.
+bool isZfsDataset(const MountEntry& entry);
 // "maj:min" as sysfs writes it, or 0.
 dev_t parseDevno(const QString& text);
 }  // namespace MountInfo

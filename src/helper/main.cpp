@@ -62,11 +62,6 @@ void requestingUser(HelperPolicy::Context& context)
     }
 }
 
-bool mountedByRoot(const MountEntry& e)
-{
-    return e.fsOptions.split(QLatin1Char(',')).contains(QLatin1String("user_id=0"));
-}
-
 QString blockDeviceName(dev_t devno)
 {
     QFile uevent(QStringLiteral("/sys/dev/block/%1:%2/uevent").arg(major(devno)).arg(minor(devno)));
@@ -90,10 +85,7 @@ HelperPolicy::Context currentContext()
     requestingUser(context);
     QHash<dev_t, QString> names;
     for (const MountEntry& e : MountInfo::read()) {
-        // zfs-fuse shows its datasets as fuse.zfs; any user may name a FUSE
-        // mount so, but only root's count.
-        if (e.fsType == QLatin1String("zfs") ||
-            (e.fsType == QLatin1String("fuse.zfs") && mountedByRoot(e))) {
+        if (MountInfo::isZfsDataset(e)) {
             context.zfsMountPoints << e.target;
             continue;
         }
