@@ -2,6 +2,7 @@
 #include "app/NotificationCenter.h"
 #include "app/OpenZFSCheck.h"
 
+class BayMemory;
 class Registry;
 class VolumeWatch;
 class DiskEjector;
@@ -12,6 +13,7 @@ struct AppContext {
     Registry* registry = nullptr;
     VolumeWatch* volumeWatch = nullptr;
     DiskEjector* diskEjector = nullptr;
+    BayMemory* bayMemory = nullptr;  // none: missing members are placed without memory
     NotificationCenter* center = &NotificationCenter::defaultCenter();
     OpenZFSProbePaths probePaths;
     QString dfPath = QStringLiteral("/bin/df");

@@ -87,7 +87,8 @@ int CommandLine::list(Registry& registry, bool json, QTextStream& out, QTextStre
     ZpoolCMD zpool(center);
     zpool.setZpoolPath(zfs.zpoolPath);
     VRLScanDevice scanner(registry, environment.dfPath);
-    const RaidListPtr pools = PoolRefresh::refresh(zpool, scanner, /*includeEjected*/ true, /*gateOpen*/ true);
+    const RaidListPtr pools = PoolRefresh::refresh(zpool, scanner, /*includeEjected*/ true, /*gateOpen*/ true,
+                                                   nullptr, environment.bayMemory);
 
     if (pools->isEmpty()) {
         // An empty list is either "no pools" or a zpool that could not do its

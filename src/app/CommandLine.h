@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTextStream>
 
+class BayMemory;
 class QCommandLineParser;
 class Registry;
 
@@ -27,6 +28,7 @@ Options read(const QCommandLineParser& parser, QString* error);
 struct ListEnvironment {
     OpenZFSProbePaths probePaths;
     QString dfPath = QStringLiteral("/bin/df");
+    BayMemory* bayMemory = nullptr;
 };
 
 // The Update button's refresh (ejected pools included, after the OpenZFS

@@ -2,7 +2,7 @@
 
 #include "create/StringFromFileSize.h"
 
-QString DiskColumns::cellText(const VRLHddInfo& disk, const QString& identifier)
+QString DiskColumns::cellText(const VRLHddInfo& disk, const QString& identifier, const QString& holds)
 {
     if (identifier == Model)
         return disk.hddModel.value_or(QString());
@@ -15,6 +15,8 @@ QString DiskColumns::cellText(const VRLHddInfo& disk, const QString& identifier)
     if (identifier == DiskPath)
         return disk.devPath.value_or(QString());
     if (identifier == MountPoint) {
+        if (!holds.isEmpty())
+            return holds;
         if (disk.bsdPathArray.isEmpty())
             return QStringLiteral("-");
         const VRLBsdInfoPtr& first = disk.bsdPathArray.first();

@@ -15,5 +15,7 @@ inline const QString DiskPath = QStringLiteral("DiskPath");
 inline const QString MountPoint = QStringLiteral("MountPoint");
 
 // An absent field shows as an empty cell; an unknown identifier as "-".
-QString cellText(const VRLHddInfo& disk, const QString& identifier);
+// `holds` names the RAID set or volumes on the disk; the MountPoint column
+// shows it when it is not empty.
+QString cellText(const VRLHddInfo& disk, const QString& identifier, const QString& holds = {});
 }  // namespace DiskColumns

@@ -5,6 +5,8 @@
 #include "create/CreateCommand.h"
 #include "create/PoolMountPoint.h"
 #include "create/PoolName.h"
+#include "exec/ZpoolCMD.h"
+#include "pools/DiskContents.h"
 #include "devices/DiskEjector.h"
 #include "exec/Platform.h"
 #include "exec/RunCMD.h"
@@ -33,6 +35,56 @@ std::optional<QStringList> RaidCreator::devicePaths(const HddList& disks)
     return paths;
 }
 
+RaidCreator::Check RaidCreator::check(const RaidCreateRequest& request)
+{
+    using V = Check::Verdict;
+    if (request.name.isEmpty())
+        return {V::NoName, {}, {}};
+    const QString nameProblem = PoolName::problem(request.name);
+    if (!nameProblem.isEmpty())
+        return {V::BadName, QStringLiteral("The RAID set cannot be named \"%1\"").arg(request.name),
+                nameProblem};
+    const QString cannot = QStringLiteral("The RAID set cannot be created");
+    if (!devicePaths(request.disks)) {
+        QString which;
+        for (const VRLHddInfoPtr& d : request.disks) {
+            if (d && (!d->devPath || d->devPath->isEmpty()))
+                which = d->slotPath ? QStringLiteral("The disk in ") + *d->slotPath : QStringLiteral("A disk");
+        }
+        return {V::Refused, cannot,
+                QStringLiteral("%1 has no device name yet. Wait a moment, choose the enclosure again "
+                               "and select the disks anew.")
+                    .arg(which.isEmpty() ? QStringLiteral("A disk") : which)};
+    }
+
+    PoolRefresh::Pools pools;
+    if (poolsNow_) {
+        pools = poolsNow_();
+    } else {
+        ZpoolCMD zpool(center_);
+        zpool.setZpoolPath(zpoolPath_);
+        pools = PoolRefresh::readPools(zpool, /*includeEjected*/ true);
+    }
+    if (pools.canceled)
+        return {V::Canceled, {}, {}};
+
+    QStringList inUse, erased;
+    for (const VRLHddInfoPtr& d : request.disks) {
+        const DiskContents::Holding h = DiskContents::holding(*d, pools.pools);
+        if (!h.importedPool.isEmpty())
+            inUse << DiskContents::sentence(*d, h);
+        else if (!h.blank())
+            erased << DiskContents::sentence(*d, h);
+    }
+    if (!inUse.isEmpty())
+        return {V::Refused, cannot, inUse.join(QLatin1Char(' ')) + QStringLiteral(" Choose other disks.")};
+    if (!erased.isEmpty())
+        return {V::Confirm, QStringLiteral("Erase the data on these disks?"),
+                erased.join(QLatin1Char(' ')) +
+                    QStringLiteral("\n\nCreating %1 erases it all for good.").arg(request.name)};
+    return {V::Go, {}, {}};
+}
+
 void RaidCreator::ejectDisks(const QStringList& devPaths)
 {
     for (const QString& path : devPaths)
@@ -44,6 +96,10 @@ RaidCreator::Outcome RaidCreator::create(const RaidCreateRequest& request)
     if (request.name.isEmpty()) {
         center_.post(Notifications::NoVolumeNameOfRAID);
         return Outcome::NoName;
+    }
+    if (const QString problem = PoolName::problem(request.name); !problem.isEmpty()) {
+        Log::write(QStringLiteral("Create RAID refused: %1").arg(problem));
+        return Outcome::Refused;
     }
     const std::optional<QStringList> disks = devicePaths(request.disks);
     if (!disks)

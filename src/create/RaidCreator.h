@@ -1,6 +1,7 @@
 #pragma once
 #include "app/NotificationCenter.h"
 #include "devices/VRLHddInfo.h"
+#include "pools/PoolRefresh.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,6 +33,23 @@ public:
         Ran,         // zpool ran; the pool may or may not exist now
     };
     using MountPointLookup = std::function<std::optional<QString>(const QString& poolName)>;
+    // The pools as they are now, ejected ones included.
+    using PoolsLookup = std::function<PoolRefresh::Pools()>;
+
+    // What must happen before create() may run: the name and the disks are
+    // checked, and what the disks hold is read afresh from zpool.
+    struct Check {
+        enum class Verdict {
+            Go,        // blank disks: create may run
+            NoName,    // create() posts "NoVolumeNameOfRAID"
+            BadName,   // an alert says why; nothing runs
+            Refused,   // a disk cannot be used; an alert says why; nothing runs
+            Canceled,  // the authorization for the scan was dismissed; nothing runs
+            Confirm,   // the disks hold data: create only after the user confirms the alert
+        } verdict = Verdict::Go;
+        QString title;  // the alert's message and informative text
+        QString text;
+    };
 
     RaidCreator(RunCMD& runner, DiskEjector& ejector,
                 NotificationCenter& center = NotificationCenter::defaultCenter());
@@ -43,6 +61,10 @@ public:
     void setChownPath(const QString& path) { chownPath_ = path; }
     void setOwner(const QString& userAndGroup) { owner_ = userAndGroup; }
     void setMountPointLookup(MountPointLookup lookup) { mountPointOf_ = std::move(lookup); }
+    // Default: list, status and import scan through zpool.
+    void setPoolsLookup(PoolsLookup lookup) { poolsNow_ = std::move(lookup); }
+
+    Check check(const RaidCreateRequest& request);
 
     Outcome create(const RaidCreateRequest& request);
 
@@ -63,4 +85,5 @@ private:
     QString chownPath_;
     QString owner_;
     MountPointLookup mountPointOf_;
+    PoolsLookup poolsNow_;
 };

@@ -6,21 +6,31 @@
 #include "pools/RaidListArray.h"
 #include "pools/RaidParsers.h"
 
+PoolRefresh::Pools PoolRefresh::readPools(ZpoolCMD& zpool, bool includeEjected)
+{
+    Pools result;
+    result.pools = RaidParsers::ShowRAIDList(zpool.runCMD(QStringLiteral("LIST")));
+    result.statusParsed = RaidParsers::ShowRAIDStatus(zpool.runCMD(QStringLiteral("STATUS")), result.pools);
+    if (includeEjected) {
+        const QString text = zpool.runCMD(QStringLiteral("LIST EJECTED"));
+        result.canceled = text == QLatin1String("Canceled");
+        RaidParsers::ShowUnimportRAID(text, result.pools);
+    }
+    return result;
+}
+
 RaidListPtr PoolRefresh::refresh(ZpoolCMD& zpool, VRLScanDevice& scanner, bool includeEjected,
-                                 bool gateOpen, bool* statusParsed)
+                                 bool gateOpen, bool* statusParsed, BayMemory* memory)
 {
     if (statusParsed)
         *statusParsed = true;
 
     RaidListPtr pools;
     if (gateOpen) {
-        RaidList fresh = RaidParsers::ShowRAIDList(zpool.runCMD(QStringLiteral("LIST")));
-        const bool parsed = RaidParsers::ShowRAIDStatus(zpool.runCMD(QStringLiteral("STATUS")), fresh);
+        Pools fresh = readPools(zpool, includeEjected);
         if (statusParsed)
-            *statusParsed = parsed;
-        if (includeEjected)
-            RaidParsers::ShowUnimportRAID(zpool.runCMD(QStringLiteral("LIST EJECTED")), fresh);
-        pools = std::make_shared<const RaidList>(std::move(fresh));
+            *statusParsed = fresh.statusParsed;
+        pools = std::make_shared<const RaidList>(std::move(fresh.pools));
     } else {
         // No zpool may run: the list stays what it was (empty since the view loaded).
         pools = RaidListArray::current();
@@ -28,6 +38,6 @@ RaidListPtr PoolRefresh::refresh(ZpoolCMD& zpool, VRLScanDevice& scanner, bool i
 
     scanner.resetArray(QStringLiteral("RADade"));
     scanner.scanTBDevice();
-    BayMapping::getDiskSlot(*pools, scanner.tbArray());
+    BayMapping::getDiskSlot(*pools, scanner.tbArray(), memory);
     return pools;
 }

@@ -1,5 +1,7 @@
 #include "pools/PoolViewRules.h"
 
+#include "pools/BayMapping.h"
+
 #include <QRegularExpression>
 
 namespace PoolViewRules {
@@ -90,7 +92,7 @@ QString memberCellText(const RaidStatus& m, const QString& id)
     if (id == QLatin1String("Name")) return text(m.DiskName);
     if (id == QLatin1String("RaidMode")) return text(m.raidMode);
     if (id == QLatin1String("MountOn")) return text(m.mountOn);
-    if (id == QLatin1String("Slot")) return text(m.slotPath);
+    if (id == QLatin1String("Slot")) return BayMapping::bayText(m);
     if (id == QLatin1String("Status")) return text(m.State);
     if (id == QLatin1String("Read")) return text(m.Read);
     if (id == QLatin1String("Write")) return text(m.Write);

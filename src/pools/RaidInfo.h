@@ -1,6 +1,8 @@
 #pragma once
 #include "pools/RaidStatus.h"
 
+#include <QStringList>
+
 // One pool, imported or ejected. A refresh builds new records; it never
 // changes records that a reader may still hold.
 struct RaidInfo {
@@ -12,6 +14,9 @@ struct RaidInfo {
     std::optional<QString> Capacity;
     std::optional<QString> Health;
     RaidStatusList Status;
+    // An ejected pool's devices as its import scan lists them; Status stays
+    // empty for it, but a new pool must not be made over these disks.
+    QStringList ejectedDisks;
 };
 using RaidInfoPtr = std::shared_ptr<RaidInfo>;
 using RaidList = QList<RaidInfoPtr>;

@@ -4,6 +4,7 @@
 #include "pools/ZpoolText.h"
 
 #include <QHash>
+#include <QRegularExpression>
 
 using ZpoolText::Fields;
 using ZpoolText::forEachLine;
@@ -111,6 +112,28 @@ public:
 private:
     QString value_;
 };
+
+// A device line of an import scan's configuration: a name and its state, or
+// a spare's bare name. Group lines (raidz1-0, mirror-0) and section words
+// (logs, spares) are not devices.
+bool isImportDeviceLine(const Fields& f)
+{
+    static const QStringList sections = {QStringLiteral("logs"), QStringLiteral("cache"),
+                                         QStringLiteral("spares"), QStringLiteral("special"),
+                                         QStringLiteral("dedup")};
+    static const QStringList states = {
+        QStringLiteral("ONLINE"),  QStringLiteral("DEGRADED"), QStringLiteral("FAULTED"),
+        QStringLiteral("OFFLINE"), QStringLiteral("UNAVAIL"),  QStringLiteral("REMOVED"),
+        QStringLiteral("AVAIL"),   QStringLiteral("INUSE")};
+    if (f.isEmpty() || (f.size() > 1 && !states.contains(f[1].toString())))
+        return false;
+    const QString name = f[0].toString();
+    if (sections.contains(name))
+        return false;
+    static const QRegularExpression group(
+        QStringLiteral("^(mirror|replacing|spare|raidz[1-3]?|draid[1-3]?(:[0-9a-z:]*)?)-[0-9]+$"));
+    return !group.match(name).hasMatch();
+}
 
 bool isListHeaderLine(QStringView line)
 {
@@ -274,6 +297,7 @@ void RaidParsers::ShowUnimportRAID(const QString& text, RaidList& pools)
 
     QString pool;
     bool inConfig = false;
+    RaidInfo* current = nullptr;  // the pool whose device lines follow
     forEachLine(text, [&](QStringView line) {
         if (line.isEmpty())
             return;
@@ -283,12 +307,19 @@ void RaidParsers::ShowUnimportRAID(const QString& text, RaidList& pools)
             return;
         if (labelled && line.contains(u"pool: ")) {
             pool = labelValue(line);
+            current = nullptr;
             return;
         }
         if (labelled && line.contains(u"state: "))
             return;
         if (labelled && line.contains(u"config:")) {
             inConfig = true;
+            return;
+        }
+        if (current) {
+            const Fields f = splitFields(line);
+            if (isImportDeviceLine(f))
+                current->ejectedDisks << f[0].toString();
             return;
         }
         if (!inConfig || !isPoolsOwnLine(line, pool))
@@ -308,6 +339,7 @@ void RaidParsers::ShowUnimportRAID(const QString& text, RaidList& pools)
             info->Health = state + QStringLiteral(" EJECTED");
         else
             info->Health = state;
+        current = info.get();
         pools.append(std::move(info));
         inConfig = false;
     });

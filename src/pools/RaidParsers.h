@@ -11,7 +11,8 @@ RaidList ShowRAIDList(const QString& text);
 // Returns false when the text carries a failure marker (nothing was read).
 bool ShowRAIDStatus(const QString& text, const RaidList& pools);
 
-// `zpool import`: appends one record per importable pool to `pools`.
+// `zpool import`: appends one record per importable pool to `pools`, with
+// the devices its configuration lists in ejectedDisks.
 // Logs "no pools available to import" when the text says so.
 void ShowUnimportRAID(const QString& text, RaidList& pools);
 }  // namespace RaidParsers

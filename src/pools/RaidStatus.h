@@ -17,6 +17,10 @@ struct RaidStatus {
     std::optional<QString> mountOn;
     std::optional<QString> slotPath;
     std::optional<QString> Others;
+    // Where the bay mapping placed the member: the identity of its enclosure,
+    // and that enclosure's position (1-based) when several are attached.
+    std::optional<QString> enclosure;
+    std::optional<int> enclosureNumber;
 };
 using RaidStatusPtr = std::shared_ptr<RaidStatus>;
 using RaidStatusList = QList<RaidStatusPtr>;

@@ -4,6 +4,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace ReplaceWorkflow {
 
 QString diskNameOf(const QString& devPath)
@@ -49,32 +51,132 @@ EnclosureGuess enclosureOfPool(const RaidInfo& pool, const TBList& enclosures)
     return {id, QString()};
 }
 
-NewDiskSearch findNewDisk(const TBList& enclosures, const QString& identity, const QString& slot)
+namespace {
+struct DiskKey {
+    QString serial, devPath;
+    qint64 size = 0;
+};
+
+DiskKey keyOf(const VRLHddInfo& d)
 {
-    if (identity.isEmpty())
-        return {nullptr, QStringLiteral("the enclosure of the failed disk is unknown")};
+    return {d.hddSN.value_or(QString()), d.devPath.value_or(QString()), d.diskSize.value_or(0)};
+}
+
+QString describe(const VRLHddInfo& d)
+{
+    QString s = diskNameOf(d.devPath.value_or(QString()));
+    if (s.isEmpty())
+        s = QStringLiteral("a disk without a device name");
+    if (d.slotPath)
+        s += QStringLiteral(" in ") + *d.slotPath;
+    return s;
+}
+
+bool serialsUnique(const QList<DiskKey>& keys)
+{
+    QSet<QString> seen;
+    for (const DiskKey& k : keys) {
+        if (k.serial.isEmpty() || seen.contains(k.serial))
+            return false;
+        seen.insert(k.serial);
+    }
+    return true;
+}
+
+VRLThunderboltInfoPtr enclosureNamed(const TBList& enclosures, const QString& identity, QString* problem)
+{
     QList<VRLThunderboltInfoPtr> matches;
     for (const VRLThunderboltInfoPtr& e : enclosures) {
-        if (enclosureIdentity(*e) == identity)
+        if (!identity.isEmpty() && enclosureIdentity(*e) == identity)
             matches << e;
     }
-    if (matches.isEmpty())
-        return {nullptr, QStringLiteral("the enclosure of the failed disk is not attached")};
-    if (matches.size() > 1)
-        return {nullptr, QStringLiteral("several enclosures answer to %1").arg(identity)};
-    HddList inBay;
-    for (const VRLHddInfoPtr& d : matches.first()->hddArray) {
-        if (d->slotPath && *d->slotPath == slot)
-            inBay << d;
+    if (identity.isEmpty())
+        *problem = QStringLiteral("the enclosure of the failed disk is unknown");
+    else if (matches.isEmpty())
+        *problem = QStringLiteral("the enclosure of the failed disk is not attached");
+    else if (matches.size() > 1)
+        *problem = QStringLiteral("several enclosures answer to %1").arg(identity);
+    return matches.size() == 1 ? matches.first() : nullptr;
+}
+}  // namespace
+
+QString diskSnapshot(const TBList& enclosures, const QString& identity)
+{
+    QString problem;
+    const VRLThunderboltInfoPtr e = enclosureNamed(enclosures, identity, &problem);
+    QStringList lines;
+    if (e) {
+        for (const VRLHddInfoPtr& d : e->hddArray) {
+            const DiskKey k = keyOf(*d);
+            lines << QStringLiteral("%1\t%2\t%3").arg(k.serial, k.devPath).arg(k.size);
+        }
     }
-    if (inBay.isEmpty())
-        return {nullptr, QString()};
-    if (inBay.size() > 1)
-        return {nullptr, QStringLiteral("%1 disks report %2").arg(inBay.size()).arg(slot)};
-    const VRLHddInfoPtr& disk = inBay.first();
-    if (!disk->devPath || disk->devPath->isEmpty())
-        return {nullptr, QStringLiteral("the disk in %1 has no device name yet").arg(slot)};
-    return {disk, QString()};
+    return lines.join(QLatin1Char('\n'));
+}
+
+NewDiskSearch findNewDisk(const TBList& enclosures, const QString& identity, const QString& bay,
+                          const QString& snapshot)
+{
+    NewDiskSearch result;
+    const VRLThunderboltInfoPtr enclosure = enclosureNamed(enclosures, identity, &result.problem);
+    if (!enclosure)
+        return result;
+
+    QList<DiskKey> before;
+    for (const QString& line : snapshot.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList f = line.split(QLatin1Char('\t'));
+        before.append({f.value(0), f.value(1), f.value(2).toLongLong()});
+    }
+    QList<DiskKey> now;
+    for (const VRLHddInfoPtr& d : enclosure->hddArray)
+        now << keyOf(*d);
+
+    // Some bridges give every disk the same placeholder serial.
+    const bool bySerial = serialsUnique(before) && serialsUnique(now);
+    if (!bySerial)
+        result.note = QStringLiteral("serial numbers in the enclosure are not unique; disks told apart "
+                                     "by device and size");
+    HddList fresh;
+    QStringList present;
+    for (const VRLHddInfoPtr& d : enclosure->hddArray) {
+        const DiskKey k = keyOf(*d);
+        const bool known = std::any_of(before.cbegin(), before.cend(), [&](const DiskKey& b) {
+            return bySerial ? b.serial == k.serial : b.devPath == k.devPath && b.size == k.size;
+        });
+        present << describe(*d);
+        if (!known)
+            fresh << d;
+    }
+    if (fresh.isEmpty()) {
+        result.problem = present.isEmpty()
+                             ? QStringLiteral("the enclosure holds no disk")
+                             : QStringLiteral("no new disk appeared in the enclosure; it holds %1")
+                                   .arg(present.join(QStringLiteral(", ")));
+        return result;
+    }
+    if (fresh.size() > 1) {
+        QStringList names;
+        for (const VRLHddInfoPtr& d : fresh)
+            names << describe(*d);
+        result.problem = QStringLiteral("%1 new disks appeared (%2) and Tarnwell cannot tell which one is "
+                                        "the replacement")
+                             .arg(fresh.size())
+                             .arg(names.join(QStringLiteral(", ")));
+        return result;
+    }
+    const VRLHddInfoPtr& disk = fresh.first();
+    if (!disk->devPath || disk->devPath->isEmpty()) {
+        result.problem = QStringLiteral("the new disk%1 has no device name yet")
+                             .arg(disk->slotPath ? QStringLiteral(" in ") + *disk->slotPath : QString());
+        return result;
+    }
+    if (!bay.isEmpty() && disk->slotPath.value_or(QString()) != bay) {
+        const QString moved = QStringLiteral("the new disk sits in %1, not in %2")
+                                  .arg(disk->slotPath.value_or(QStringLiteral("no bay")), bay);
+        result.note = result.note.isEmpty() ? moved : result.note + QStringLiteral("; ") + moved;
+    }
+    result.disk = disk;
+    return result;
 }
 
 QString poolUsingDisk(const RaidList& pools, const QString& diskName, const QString& pool,

@@ -22,13 +22,25 @@ struct EnclosureGuess {
 // must hold disks named like members of the pool, and it must have an identity.
 EnclosureGuess enclosureOfPool(const RaidInfo& pool, const TBList& enclosures);
 
+// Further payload keys: the failed member's bare bay label ("" when it is
+// unknown), and the disks its enclosure held when the wizard started.
+inline const QString BayKey = QStringLiteral("bay");
+inline const QString KnownDisksKey = QStringLiteral("knownDisks");
+
+// The disks of the enclosure named `identity`, one line each: serial, device
+// path and size, tab-separated.
+QString diskSnapshot(const TBList& enclosures, const QString& identity);
+
 struct NewDiskSearch {
-    VRLHddInfoPtr disk;  // null when none was found or the search was refused
-    QString problem;     // why no disk may be touched; "" when the bay is simply empty
+    VRLHddInfoPtr disk;  // null when none may be touched
+    QString problem;     // why not, for the user: what was found instead
+    QString note;        // for the log, when the disk was found in an unusual way
 };
-// The disk now sitting in `slot` of the enclosure named `identity`. Disks of
-// any other enclosure are never considered.
-NewDiskSearch findNewDisk(const TBList& enclosures, const QString& identity, const QString& slot);
+// The one disk of the enclosure named `identity` that `snapshot` does not
+// list. Disks are told apart by serial number where those are unique in the
+// enclosure, else by device path and size. None or several: nothing is taken.
+NewDiskSearch findNewDisk(const TBList& enclosures, const QString& identity, const QString& bay,
+                          const QString& snapshot);
 
 // The pool that already uses a disk of that name, "" when none does. The
 // failed member itself (same pool, same name) does not count: a new disk may

@@ -1,6 +1,7 @@
 #include "create/CreateCommand.h"
 #include "create/DiskColumns.h"
 #include "create/PoolMountPoint.h"
+#include "create/PoolName.h"
 #include "create/StringFromFileSize.h"
 #include "support/QtPrinters.h"
 
@@ -85,4 +86,18 @@ TEST(DiskColumns, MountPointIsTheFirstPartitionsVolumeName)
     EXPECT_EQ(DiskColumns::cellText(disk, "MountPoint"), "My Disk");
     part->mountPoint.reset();
     EXPECT_EQ(DiskColumns::cellText(disk, "MountPoint"), "");
+}
+
+TEST(PoolName, OnlyNamesZfsTakesAsAPoolPass)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"tank", true},       {"My Photos 2.0_a-b:c", true}, {"-n", false},   {"-R", false},
+        {"1st", false},       {" tank", false},              {"   ", false},   {"a/b", false},
+        {"caf\u00e9", false}, {"tank%1", false},             {"mirror", false}, {"raidz2x", false},
+        {"draid", false},     {"spares", false},             {"log", false},  {"cache", false},
+        {"logs", true},       {"c0t0d0", false},             {"cat", true},   {"", false},
+    };
+    for (const auto& [name, valid] : cases)
+        EXPECT_EQ(PoolName::problem(QString::fromUtf8(name)).isEmpty(), valid) << name;
+    EXPECT_TRUE(PoolName::problem(QString(256, 'a')).contains("255"));
 }

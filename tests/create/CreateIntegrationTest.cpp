@@ -44,7 +44,7 @@ TEST_F(CreateOnRealZpool, ThePanelCreatesTheChosenRaidZ)
     const QString registryPath = dir.filePath("registry.json");
     FixtureEnclosure ours{1002, 1, {}};
     for (int i = 0; i < 4; ++i)
-        ours.disks << FixtureDisk{QStringLiteral("Slot-%1").arg(QChar('A' + i)), scratch->disk(i)};
+        ours.disks << FixtureDisk{QStringLiteral("Slot-%1").arg(QChar('A' + i)), scratch->disk(i), 0};
     RegistryFixture::write(registryPath, {{1001, 0, {}}, ours});
     FixtureRegistry registry(registryPath);
     FakeTool df("df");

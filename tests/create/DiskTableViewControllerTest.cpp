@@ -6,6 +6,7 @@
 #include "create/RaidCreator.h"
 #include "support/FakeTool.h"
 #include "support/LogCapture.h"
+#include "support/MainWinHarness.h"
 #include "support/RecordingEjector.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +39,7 @@ struct Panel : ::testing::Test {
         panel->raidCreator().setChownPath(chown.path());
         panel->raidCreator().setOwner("alice:users");
         panel->raidCreator().setMountPointLookup([](const QString&) { return std::nullopt; });
+        panel->raidCreator().setPoolsLookup([] { return PoolRefresh::Pools{}; });
         for (const QString& n : Notifications::HubNames)
             center.addObserver(n, nullptr, [this](const Notification& note) { posted << note.name; });
         panel->show();
@@ -233,7 +235,7 @@ TEST_F(Panel, CreateBuildsTheCommandFromThePanel)
         {"Data", {0, 1}, {}, {}, DefaultArgs + QStringList{"Data"} + disks.mid(0, 2)},
         {"Data", {0, 1, 2, 3}, 2, {}, DefaultArgs + QStringList{"Data", "raidz2"} + disks},
         {"Data", {0, 1, 2}, 0, {}, DefaultArgs + QStringList{"Data"} + disks.mid(0, 3)},
-        {"   ", {0, 1}, {}, {}, DefaultArgs + QStringList{"   "} + disks.mid(0, 2)},
+        {"-n", {0, 1}, {}, {}, {}},  // read as an option by zpool: refused with an alert
         {"Data", {0, 1, 2}, {}, QString("-f   -o ashift=12 "),
          QStringList{"-f", "-o", "ashift=12", "Data", "raidz"} + disks.mid(0, 3)},
         {"Data", {0, 1}, {}, QString(""), QStringList{"Data"} + disks.mid(0, 2)},
@@ -257,7 +259,10 @@ TEST_F(Panel, CreateBuildsTheCommandFromThePanel)
         panel->CreateBtn()->click();
 
         if (c.expected.isEmpty()) {
-            EXPECT_EQ(posted, QStringList{"NoVolumeNameOfRAID"});
+            EXPECT_EQ(posted, c.name.isEmpty() ? QStringList{"NoVolumeNameOfRAID"} : QStringList{});
+            EXPECT_EQ(openAlerts(panel.get()).size(), c.name.isEmpty() ? 0 : 1);
+            for (QMessageBox* b : openAlerts(panel.get()))
+                b->close();
             EXPECT_TRUE(zpool.calls().isEmpty());
             EXPECT_TRUE(ejector.calls().isEmpty());
             EXPECT_EQ(selectedRowCount(*panel), 2);

@@ -17,6 +17,7 @@ inline VRLHddInfoPtr makeDisk(int n, const QString& slot, std::optional<QString>
     d->devPath = devPath ? devPath : std::optional<QString>(QStringLiteral("/dev/disk%1").arg(n));
     d->slotPath = slot;
     d->diskSize = 4000787030016;
+    d->isUnFormated = true;
     return d;
 }
 

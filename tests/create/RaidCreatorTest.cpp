@@ -85,9 +85,12 @@ TEST_F(Creation, NeverChownsOutsideANewPool)
         mountedBefore = c.mountedBefore;
         createMounts = c.createMounts;
         create(c.name);
-        ASSERT_EQ(zpool.calls().size(), 1);
-        EXPECT_TRUE(zpool.calls().first().contains(c.name));
         EXPECT_TRUE(chown.calls().isEmpty());
+        if (c.name != "tank") {  // not a pool name: nothing runs at all
+            EXPECT_TRUE(zpool.calls().isEmpty());
+            continue;
+        }
+        ASSERT_EQ(zpool.calls().size(), 1);
         EXPECT_EQ(posted, finished);  // the attempt is still announced
     }
     // Names that are paths are never even looked up in the mount table.

@@ -1,84 +1,136 @@
 #include "pools/BayMapping.h"
+#include "pools/BayMemory.h"
 #include "support/QtPrinters.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
-// Pools as "name:member,member,... name:...", members named as zpool prints
-// them ("~" for an empty name).
+// Pools as "name:member,member,... name:...": a member ending in "!" is gone
+// (OFFLINE), "=text" gives its other column.
 RaidList pools(const QString& rows)
 {
     RaidList list;
-    for (const QString& row : rows.split(' ')) {
+    for (const QString& row : rows.split(' ', Qt::SkipEmptyParts)) {
         auto pool = std::make_shared<RaidInfo>();
         pool->Name = row.section(':', 0, 0);
-        for (const QString& m : row.section(':', 1).split(',', Qt::SkipEmptyParts))
-            pool->Status.append(std::make_shared<RaidStatus>(
-                RaidStatus{m == "~" ? QString() : m, "ONLINE", "0", "0", "0", {}, {}, {}, {}}));
+        for (QString m : row.section(':', 1).split(',', Qt::SkipEmptyParts)) {
+            auto s = std::make_shared<RaidStatus>();
+            s->Others = m.section('=', 1).replace('_', ' ');
+            m = m.section('=', 0, 0);
+            s->State = m.endsWith('!') ? "OFFLINE" : "ONLINE";
+            s->DiskName = m.remove('!');
+            pool->Status.append(s);
+        }
         list.append(pool);
     }
     return list;
 }
 
-// Enclosures split by " | ", each a list of "devPath=bay" ("-" for absent,
-// "~" for an empty device path).
+// Enclosures split by " | ", each "uid: devPath=bay ..." ("-" for no bay).
 TBList enclosures(const QString& rows)
 {
     TBList list;
     for (const QString& row : rows.split(" | ", Qt::SkipEmptyParts)) {
         auto tb = std::make_shared<VRLThunderboltInfo>();
-        for (const QString& d : row.split(' ')) {
+        tb->uid = row.section(':', 0, 0).toLongLong();
+        for (const QString& d : row.section(':', 1).split(' ', Qt::SkipEmptyParts)) {
             auto hdd = std::make_shared<VRLHddInfo>();
-            const QString path = d.section('=', 0, 0), bay = d.section('=', 1);
-            if (path != "-")
-                hdd->devPath = path == "~" ? QString() : path;
-            if (bay != "-")
-                hdd->slotPath = bay;
+            hdd->devPath = d.section('=', 0, 0);
+            hdd->hddSN = "SN-" + d.section('=', 0, 0);
+            if (d.section('=', 1) != "-")
+                hdd->slotPath = d.section('=', 1);
             tb->hddArray.append(hdd);
         }
         list.append(tb);
     }
     return list;
 }
+
+const char* const kFour = "1: /dev/disk2=Slot-A /dev/disk3=Slot-B /dev/disk4=Slot-C /dev/disk5=Slot-D";
 }  // namespace
 
-TEST(BayMapping, GetDiskSlot)
+TEST(BayMapping, EveryMembersBayIsKnownOrUnknown)
 {
     const struct {
         const char* name;
         const char* pools;
         const char* enclosures;
-        const char* labels;  // of every member in order, "-" for none
+        const char* remembered;  // "pool/member=uid:slot ..."
+        const char* bays;        // what each member shows, "-" for none
     } cases[] = {
-        {"all four bays matched", "tank:disk2,disk3,disk4,disk5",
-         "/dev/disk5=Slot-D /dev/disk3=Slot-B /dev/disk2=Slot-A /dev/disk4=Slot-C", "Slot-A Slot-B Slot-C Slot-D"},
-        {"a pulled disk gets the free bay", "tank:disk2,disk3,1234567890123456789,disk5",
-         "/dev/disk2=Slot-A /dev/disk3=Slot-B /dev/disk5=Slot-D", "Slot-A Slot-B Slot-C Slot-D"},
-        {"two unmatched members share the first free bay", "tank:disk2,111,disk4,222",
-         "/dev/disk2=Slot-A /dev/disk4=Slot-C", "Slot-A Slot-B Slot-C Slot-B"},
-        {"a partition name does not match the whole disk", "tank:disk3s2", "/dev/disk3=Slot-A", "Slot-A"},
-        {"a partition name with every bay taken gets no label", "tank:disk2,disk3,disk4,disk5 other:disk3s2",
-         "/dev/disk2=Slot-A /dev/disk3=Slot-B /dev/disk4=Slot-C /dev/disk5=Slot-D", "Slot-A Slot-B Slot-C Slot-D -"},
-        {"no enclosure: every member gets Slot-A", "tank:disk2,disk3 other:disk4", "", "Slot-A Slot-A Slot-A"},
-        {"only ejected pools: nothing written", "gone: also:", "/dev/disk2=Slot-A", ""},
-        {"a matched disk without bay is treated as unmatched", "tank:disk2,disk3", "/dev/disk2=- /dev/disk3=Slot-A",
-         "Slot-B Slot-A"},
-        {"bays of all enclosures form one set", "tank:disk2,disk12,999", "/dev/disk2=Slot-A | /dev/disk12=Slot-B",
-         "Slot-A Slot-B Slot-C"},
-        {"first member per pool only; other pools too", "a:disk2,disk2 b:disk2", "/dev/disk2=Slot-D",
-         "Slot-D Slot-A Slot-D"},
-        {"disks without or with an empty device path match nothing", "tank:~,dev", "-=Slot-A ~=Slot-B /dev/=Slot-C",
-         "Slot-A Slot-A"},
-        {"case-sensitive whole names", "tank:Disk2,disk2x", "/dev/disk2=Slot-C", "Slot-A Slot-A"},
+        {"all four bays matched", "tank:disk2,disk3,disk4,disk5", kFour, "", "Slot-A Slot-B Slot-C Slot-D"},
+        {"a gone member takes the one empty bay of its enclosure", "tank:disk2,disk3,disk93!,disk5",
+         "1: /dev/disk2=Slot-A /dev/disk3=Slot-B /dev/disk5=Slot-D", "", "Slot-A Slot-B Slot-C Slot-D"},
+        {"an ejected set's disk fills a bay, so its bay is not guessed", "t1:disk3,disk4,disk5!",
+         "1: /dev/disk90=Slot-A /dev/disk3=Slot-B /dev/disk4=Slot-C", "", "Slot-B Slot-C Slot-D"},
+        {"two empty bays: unknown", "tank:disk2,disk93!", "1: /dev/disk2=Slot-A /dev/disk4=Slot-C", "",
+         "Slot-A unknown"},
+        {"two gone members never share the empty bay", "tank:disk2,disk3,111!,222!",
+         "1: /dev/disk2=Slot-A /dev/disk3=Slot-B /dev/disk4=Slot-C", "", "Slot-A Slot-B unknown unknown"},
+        {"no empty bay: unknown", "tank:disk2,disk93!", kFour, "", "Slot-A unknown"},
+        {"the remembered bay wins", "tank:disk2,disk93!", "1: /dev/disk2=Slot-A", "tank/disk93=1:Slot-C",
+         "Slot-A Slot-C"},
+        {"remembered under the name zpool says it was", "tank:disk2,123456!=was_/dev/disk93", "1: /dev/disk2=Slot-A",
+         "tank/disk93=1:Slot-D", "Slot-A Slot-D"},
+        {"two remembered in one bay: both unknown", "a:disk2,disk7! b:disk3,disk8!",
+         "1: /dev/disk2=Slot-A /dev/disk3=Slot-B", "a/disk7=1:Slot-C b/disk8=1:Slot-C", "Slot-A unknown Slot-B unknown"},
+        {"another pool's gone member in the same empty bay", "a:disk2,disk7! b:disk3,disk8!",
+         "1: /dev/disk2=Slot-A /dev/disk3=Slot-B /dev/disk4=Slot-C", "", "Slot-A unknown Slot-B unknown"},
+        {"members spread over enclosures: no guess", "tank:disk2,disk12,999!",
+         "1: /dev/disk2=Slot-A | 2: /dev/disk12=Slot-B", "",
+         "Slot-A, enclosure 1 Slot-B, enclosure 2 unknown"},
+        {"the bay names its enclosure where several are attached", "p1:disk2,disk3,disk4 t2:disk12,disk13,disk94!",
+         "1: /dev/disk2=Slot-A /dev/disk3=Slot-B /dev/disk4=Slot-C | 2: /dev/disk12=Slot-A /dev/disk13=Slot-B "
+         "/dev/disk15=Slot-D",
+         "", "Slot-A, enclosure 1 Slot-B, enclosure 1 Slot-C, enclosure 1 Slot-A, enclosure 2 Slot-B, enclosure 2 "
+             "Slot-C, enclosure 2"},
+        {"online but on no enclosure disk, and group lines: no bay", "rpool:sda,mirror-0,disk2", "1: /dev/disk2=Slot-A",
+         "", "- - Slot-A"},
+        {"partition names and other cases do not match", "tank:disk2s1,Disk2", "1: /dev/disk2=Slot-A", "", "- -"},
+        {"only ejected pools: nothing written", "gone: also:", kFour, "", ""},
     };
     for (const auto& c : cases) {
+        QTemporaryDir dir;
+        BayMemory memory(dir.filePath("bays.json"));
+        for (const QString& r : QString(c.remembered).split(' ', Qt::SkipEmptyParts))
+            memory.remember(r.section('/', 0, 0), r.section('/', 1).section('=', 0, 0),
+                            {"uid:" + r.section('=', 1).section(':', 0, 0), r.section(':', 1), {}});
         const RaidList list = pools(c.pools);
-        BayMapping::getDiskSlot(list, enclosures(c.enclosures));
-        QStringList labels;
+        BayMapping::getDiskSlot(list, enclosures(c.enclosures), &memory);
+        QStringList bays;
         for (const auto& pool : list) {
             for (const auto& m : pool->Status)
-                labels << m->slotPath.value_or("-");
+                bays << (m->slotPath ? BayMapping::bayText(*m) : "-");
         }
-        EXPECT_EQ(labels.join(' '), c.labels) << c.name;
+        EXPECT_EQ(bays.join(' '), c.bays) << c.name;
     }
+}
+
+TEST(BayMapping, RemembersWhereEachMemberWasSeenAcrossRuns)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("config/tarnwell/bays.json");
+    {
+        BayMemory memory(file);
+        BayMapping::getDiskSlot(pools("tank:disk2,disk3,disk4"), enclosures(kFour), &memory);
+    }
+    // The disk in Slot-B leaves and the enclosure now has two empty bays: only memory knows.
+    BayMemory later(file);
+    const RaidList list = pools("tank:disk2,disk3!,disk4");
+    BayMapping::getDiskSlot(list, enclosures("1: /dev/disk2=Slot-A /dev/disk4=Slot-C"), &later);
+    EXPECT_EQ(list[0]->Status[1]->slotPath, "Slot-B");
+    EXPECT_EQ(later.recall("tank", "disk3")->serial, "SN-/dev/disk3");
+
+    // A corrupt file is an empty memory: the empty-bay rule still applies.
+    QFile(file).remove();
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("{\"members\": [ garbage");
+    f.close();
+    BayMemory corrupt(file);
+    const RaidList again = pools("tank:disk2,disk3!,disk4,disk5");
+    BayMapping::getDiskSlot(again, enclosures("1: /dev/disk2=Slot-A /dev/disk4=Slot-C /dev/disk5=Slot-D"), &corrupt);
+    EXPECT_EQ(again[0]->Status[1]->slotPath, "Slot-B");
 }

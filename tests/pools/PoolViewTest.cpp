@@ -12,7 +12,7 @@
 
 namespace {
 const QList<FixtureEnclosure> oneEnclosure = {
-    {1001, 0, {{"Slot-A", "disk92"}, {"Slot-B", "disk96"}, {"Slot-C", "disk94"}, {"Slot-D", "disk95"}}}};
+    {1001, 0, {{"Slot-A", "disk92"}, {"Slot-C", "disk94"}, {"Slot-D", "disk95"}}}};
 
 QString cell(const QAbstractItemModel* model, int row, int column)
 {

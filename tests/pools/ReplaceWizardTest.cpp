@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QPushButton>
 
 namespace {
@@ -53,12 +54,31 @@ struct Wizard {
             h.zpool.setOutputFromFile("list", mainwinData(listAfter));
         press(box, button);
     }
-    void walkToRebuild()
+    // The user swaps the disk: the enclosures now look like this.
+    void swapDisks(const QList<FixtureEnclosure>& enclosures)
+    {
+        QSignalSpy reloaded(h.registry.get(), &FixtureRegistry::reloaded);
+        RegistryFixture::write(h.registry->jsonPath(), enclosures);
+        ASSERT_TRUE(reloaded.wait(5000));
+    }
+    void walkToRebuild(const QList<FixtureEnclosure>& after = {})
     {
         ASSERT_NO_FATAL_FAILURE(start());
         ASSERT_NO_FATAL_FAILURE(answer("Eject", "list-none.txt"));
         ASSERT_NO_FATAL_FAILURE(answer("OK"));
+        if (!after.isEmpty()) {
+            ASSERT_NO_FATAL_FAILURE(swapDisks(after));
+        }
         ASSERT_NO_FATAL_FAILURE(answer("OK", "list-tank-degraded.txt"));
+    }
+    // The new disk holds a volume: Erase lets the rebuild go on.
+    void eraseNewDisk()
+    {
+        ASSERT_TRUE(waitUntil([&] { return w->alerts().size() == 1; }, 3000));
+        QMessageBox* box = alert();
+        EXPECT_EQ(box->text(), "Erase the data on the new disk?");
+        EXPECT_EQ(box->defaultButton()->text(), "Cancel");
+        press(box, "Erase");
     }
     bool rebuildDone() const { return log.count("No New Disk") + log.lines().filter("REPLACE ").size() > 0; }
 
@@ -80,7 +100,7 @@ void expectAlert(QMessageBox* box, const QString& text, const QString& informati
 
 TEST(ReplaceWizard, EndToEnd)
 {
-    Wizard z({tankEnclosure(true)});
+    Wizard z({tankEnclosure(false)});
     // Step 1's Cancel runs nothing.
     z.start();
     z.h.zpool.clearCalls();
@@ -107,11 +127,13 @@ TEST(ReplaceWizard, EndToEnd)
                 "Replace the disk in Slot-B. When done, reconnect the Thunderbolt cable and then click OK to start "
                 "rebuilding the RAID set.",
                 {"OK", "Cancel"});
+    z.swapDisks({tankEnclosure(true)});
     z.h.zpool.clearCalls();
     QElapsedTimer clock;
     clock.start();
     z.answer("OK", "list-tank-degraded.txt");
     EXPECT_TRUE(z.h.zpool.calls().isEmpty());  // step 4 waits a second
+    z.eraseNewDisk();
     ASSERT_TRUE(waitUntil([&] { return z.rebuildDone(); }));
     EXPECT_GE(clock.elapsed(), 1000);
 
@@ -128,21 +150,25 @@ TEST(ReplaceWizard, EndToEnd)
 
 TEST(ReplaceWizard, RebuildLooksOnlyInThePoolsEnclosure)
 {
-    // Another enclosure comes first in the scan, with a disk in the same bay.
-    const FixtureEnclosure other{2002, 1, {{"Slot-B", "disk97"}}};
+    // Another enclosure comes first in the scan and gains a disk in the same bay too.
+    const FixtureEnclosure other{2002, 1, {{"Slot-A", "disk98"}}};
+    const FixtureEnclosure otherGains{2002, 1, {{"Slot-A", "disk98"}, {"Slot-B", "disk97", 0}}};
     const struct {
         const char* name;
-        QList<FixtureEnclosure> enclosures;
+        QList<FixtureEnclosure> before, after;
         bool newDisk;
     } cases[] = {
-        {"bay empty", {tankEnclosure(false)}, false},
-        {"bay empty, other enclosure", {other, tankEnclosure(false, 2)}, false},
-        {"new disk, other enclosure", {other, tankEnclosure(true, 2)}, true},
+        {"bay still empty", {tankEnclosure(false)}, {}, false},
+        {"only the other enclosure gains a disk", {other, tankEnclosure(false, 2)}, {otherGains, tankEnclosure(false, 2)},
+         false},
+        {"new disk in both enclosures", {other, tankEnclosure(false, 2)}, {otherGains, tankEnclosure(true, 2)}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Wizard z(c.enclosures);
-        z.walkToRebuild();
+        Wizard z(c.before);
+        z.walkToRebuild(c.after);
+        if (c.newDisk)
+            z.eraseNewDisk();
         ASSERT_TRUE(waitUntil([&] { return z.rebuildDone(); }));
         const QList<QStringList> actions = z.h.actions();
         EXPECT_EQ(actions.first(), (QStringList{"export", "tank"}));
@@ -156,6 +182,7 @@ TEST(ReplaceWizard, RebuildLooksOnlyInThePoolsEnclosure)
             EXPECT_EQ(actions.last(), (QStringList{"import", "tank"}));
             EXPECT_TRUE(z.h.ejector.calls().isEmpty());
             EXPECT_EQ(z.log.count("No New Disk"), 1);
+            EXPECT_EQ(z.alert()->text(), "No new disk for tank");
         }
     }
 }
@@ -172,7 +199,7 @@ TEST(ReplaceWizard, FailedExportEndsTheWizardWithTheToolsMessage)
                  {"", "", "zpool gave no message."}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.quoted);
-        Wizard z({tankEnclosure(true)});
+        Wizard z({tankEnclosure(false)});
         z.h.zpool.setOutput("export", c.output);
         z.h.zpool.setError("export", c.error);
         z.start();
@@ -194,7 +221,7 @@ TEST(ReplaceWizard, FailedExportEndsTheWizardWithTheToolsMessage)
 
 TEST(ReplaceWizard, ExportsThePoolStepOneNamedWhateverIsSelectedNow)
 {
-    Wizard z({tankEnclosure(true)}, "list-all-health.txt", "status-all-health.txt");
+    Wizard z({tankEnclosure(false)}, "list-all-health.txt", "status-all-health.txt");
     z.start();
     z.w->selectPool(1);  // media, while step 1 is open
     z.w->selectMember(0);

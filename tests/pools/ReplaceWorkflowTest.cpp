@@ -25,7 +25,7 @@ RaidInfoPtr pool(const QString& name, const QStringList& members)
     auto p = std::make_shared<RaidInfo>();
     p->Name = name;
     for (const QString& m : members)
-        p->Status << std::make_shared<RaidStatus>(RaidStatus{m, {}, {}, {}, {}, {}, name, {}, {}});
+        p->Status << std::make_shared<RaidStatus>(RaidStatus{m, {}, {}, {}, {}, {}, name, {}, {}, {}, {}});
     return p;
 }
 const TBList two = {enclosure(1, "IOService:/one", {"Slot-B=/dev/disk97"}),
@@ -48,28 +48,53 @@ TEST(ReplaceWorkflow, EnclosureOfPoolIsTheOneHoldingItsOtherMembers)
               "");
 }
 
-TEST(ReplaceWorkflow, NewDiskIsSearchedOnlyInTheCarriedEnclosure)
+TEST(ReplaceWorkflow, TheNewDiskIsTheOneThatAppearedInThePoolsEnclosure)
 {
-    const NewDiskSearch found = findNewDisk(two, "uid:2", "Slot-B");
-    ASSERT_TRUE(found.disk);
-    EXPECT_EQ(found.disk->devPath, "/dev/disk96");
-    // The bay is empty in the pool's enclosure; the other enclosure's disk stays untouched.
-    const NewDiskSearch empty = findNewDisk({two[0], enclosure(2, "IOService:/two", {"Slot-A=/dev/disk92"})}, "uid:2", "Slot-B");
-    EXPECT_FALSE(empty.disk);
-    EXPECT_TRUE(empty.problem.isEmpty());
-
-    // Refusals carry a reason.
-    for (const auto& [id, enclosures] : QList<std::pair<QString, TBList>>{
-             {"", two},       // unknown enclosure
-             {"uid:3", two},  // not attached (yet)
-             {"uid:1", {enclosure(1, "a", {"Slot-B=/dev/disk1", "Slot-B=/dev/disk2"})}},
-             {"uid:1", {enclosure(1, "a", {"Slot-B="})}},
-             {"uid:1", {enclosure(1, "a", {"Slot-B=-"})}},
-         }) {
-        const NewDiskSearch refused = findNewDisk(enclosures, id, "Slot-B");
-        EXPECT_FALSE(refused.disk) << id.toStdString();
-        EXPECT_FALSE(refused.problem.isEmpty()) << id.toStdString();
+    // Disks as "bay=devPath/serial" ("-" path: none yet); the snapshot of enclosure 2 is taken first.
+    auto with = [](const QStringList& disks, const QString& serial = {}) {
+        const VRLThunderboltInfoPtr e = enclosure(2, "IOService:/two", {});
+        for (const QString& d : disks) {
+            auto hdd = std::make_shared<VRLHddInfo>();
+            hdd->slotPath = d.section('=', 0, 0);
+            const QString path = d.section('=', 1).section('/', 0, -2);
+            if (path != "-")
+                hdd->devPath = path;
+            hdd->hddSN = serial.isEmpty() ? d.section('/', -1) : serial;
+            hdd->diskSize = 1000;
+            e->hddArray << hdd;
+        }
+        return TBList{two[0], e};
+    };
+    const QStringList before = {"Slot-A=/dev/disk92/S1", "Slot-C=/dev/disk93/S3"};
+    const struct {
+        const char* name;
+        TBList now;
+        const char* id;
+        const char* found;  // devPath, or "" when nothing may be touched
+        bool note;
+    } cases[] = {
+        {"the new disk in the bay", with(before + QStringList{"Slot-B=/dev/disk96/S9"}), "uid:2", "/dev/disk96", false},
+        {"in another bay: taken, noted", with(before + QStringList{"Slot-D=/dev/disk96/S9"}), "uid:2", "/dev/disk96", true},
+        {"a known disk under a new name is not new", with({"Slot-A=/dev/disk99/S1", "Slot-C=/dev/disk93/S3"}), "uid:2", "", false},
+        {"none new", with(before), "uid:2", "", false},
+        {"two new", with(before + QStringList{"Slot-B=/dev/disk96/S9", "Slot-D=/dev/disk97/S8"}), "uid:2", "", false},
+        {"new but no device name yet", with(before + QStringList{"Slot-B=-/S9"}), "uid:2", "", false},
+        {"placeholder serials: by device and size", with(before + QStringList{"Slot-B=/dev/disk96/x"}, "0000"), "uid:2",
+         "/dev/disk96", true},
+        {"enclosure unknown", with(before + QStringList{"Slot-B=/dev/disk96/S9"}), "", "", false},
+        {"enclosure not attached", with(before + QStringList{"Slot-B=/dev/disk96/S9"}), "uid:3", "", false},
+    };
+    for (const auto& c : cases) {
+        const bool placeholder = QString(c.name).startsWith("placeholder");
+        const QString snapshot = diskSnapshot(with(before, placeholder ? "0000" : QString()), "uid:2");
+        const NewDiskSearch r = findNewDisk(c.now, c.id, "Slot-B", snapshot);
+        EXPECT_EQ(r.disk ? *r.disk->devPath : QString(), c.found) << c.name;
+        EXPECT_EQ(r.problem.isEmpty(), !!r.disk) << c.name;
+        EXPECT_EQ(!r.note.isEmpty(), c.note) << c.name;
     }
+    // The user is told what was found instead.
+    EXPECT_TRUE(findNewDisk(with(before), "uid:2", "Slot-B", diskSnapshot(with(before), "uid:2"))
+                    .problem.contains("disk92 in Slot-A, disk93 in Slot-C"));
 }
 
 TEST(ReplaceWorkflow, PoolUsingDisk)

@@ -49,7 +49,8 @@ inline QJsonObject disk(const FixtureEnclosure& e, const FixtureDisk& d)
     }
     const QJsonObject whole = entry("IOMedia", d.bsd + " Media", QString(),
                                     {{"BSD Name", d.bsd}, {"Whole", true}, {"Leaf", false}, {"Open", true},
-                                     {"Content", "GUID_partition_scheme"}, {"Size", 1000204886016.0}},
+                                     {"Content", d.partitions ? "GUID_partition_scheme" : ""},
+                                     {"Size", 1000204886016.0}},
                                     {entry("IOGUIDPartitionScheme", "GUID_partition_scheme", QString(), {}, parts)});
     const QJsonObject driver = entry("AppleAHCIDiskDriver", "AppleAHCIDiskDriver", QString(),
                                      {{"Model", "  TESTDISK 1TB  "}, {"Serial Number", " SN-" + d.bsd + " "},

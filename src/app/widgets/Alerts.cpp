@@ -5,7 +5,7 @@
 
 QMessageBox* Alerts::open(QWidget* window, QMessageBox::Icon icon, const QString& text,
                           const QString& informativeText, const QStringList& buttons,
-                          std::function<void(int)> done)
+                          std::function<void(int)> done, int defaultButton)
 {
     auto* box = new QMessageBox(window);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -23,7 +23,7 @@ QMessageBox* Alerts::open(QWidget* window, QMessageBox::Icon icon, const QString
         added << box->addButton(buttons.at(i), role);
     }
     if (!added.isEmpty()) {
-        box->setDefaultButton(qobject_cast<QPushButton*>(added.first()));
+        box->setDefaultButton(qobject_cast<QPushButton*>(added.value(defaultButton, added.first())));
         box->setEscapeButton(added.last());
     }
     QObject::connect(box, &QMessageBox::finished, box, [box, added, done](int) {

@@ -8,6 +8,7 @@
 #include "create/widgets/RaidCreateView.h"
 #include "create/widgets/TBInfoWindow.h"
 #include "exec/ZpoolCMD.h"
+#include "pools/ReplaceWorkflow.h"
 #include "pools/widgets/RaidTableViewController.h"
 #include "ui_MainWindows.h"
 
@@ -233,7 +234,8 @@ void MainWindows::DeleteRAIDConfirm(const UserInfo& payload)
                          return;
                      if (RaidTableViewController* pools = raidTableViewCtrl())
                          pools->RAIDDelete(pool);
-                 });
+                 },
+                 /*defaultButton*/ 1);
 }
 
 void MainWindows::showReplaceStep1(const UserInfo& payload)
@@ -261,10 +263,14 @@ void MainWindows::showReplaceStep2(const UserInfo& payload)
 
 void MainWindows::showReplaceStep3(const UserInfo& payload)
 {
+    // A bay that cannot be told is not named: the user knows which disk failed.
+    const QString which = payload.value(ReplaceWorkflow::BayKey).isEmpty()
+                              ? QStringLiteral("Tarnwell does not know which bay holds %1. Replace that disk.")
+                                    .arg(payload.value(Key::diskName))
+                              : QStringLiteral("Replace the disk in %1.").arg(payload.value(Key::diskSlot));
     Alerts::open(this, QMessageBox::Information, QStringLiteral("Disk Replacement – Step 3"),
-                 QStringLiteral("Replace the disk in %1. When done, reconnect the Thunderbolt cable "
-                                "and then click OK to start rebuilding the RAID set.")
-                     .arg(payload.value(Key::diskSlot)),
+                 which + QStringLiteral(" When done, reconnect the Thunderbolt cable "
+                                        "and then click OK to start rebuilding the RAID set."),
                  {QStringLiteral("OK"), QStringLiteral("Cancel")}, [this, payload](int button) {
                      if (button == 0)
                          QTimer::singleShot(1000, this, [this, payload] { replaceDisk(payload); });

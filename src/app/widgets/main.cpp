@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/widgets/AppDelegate.h"
 #include "devices/DiskEjector.h"
+#include "pools/BayMemory.h"
 #include "devices/FixtureRegistry.h"
 #include "devices/LibmountVolumeWatch.h"
 #include "devices/SysfsRegistry.h"
@@ -48,9 +49,12 @@ int main(int argc, char** argv)
         registry = std::make_unique<SysfsRegistry>();
     }
 
+    BayMemory bayMemory;
     if (options.list) {
         QTextStream out(stdout);
-        return CommandLine::list(*registry, options.json, out, err);
+        CommandLine::ListEnvironment environment;
+        environment.bayMemory = &bayMemory;
+        return CommandLine::list(*registry, options.json, out, err, environment);
     }
 
     LibmountVolumeWatch volumeWatch;
@@ -59,5 +63,6 @@ int main(int argc, char** argv)
     context.registry = registry.get();
     context.volumeWatch = &volumeWatch;
     context.diskEjector = &diskEjector;
+    context.bayMemory = &bayMemory;
     return AppDelegate::runApplication(context);
 }

@@ -1,6 +1,7 @@
 #include "create/widgets/DiskTableModel.h"
 
 #include "create/DiskColumns.h"
+#include "pools/DiskContents.h"
 
 DiskTableModel::DiskTableModel(QObject* parent)
     : QAbstractTableModel(parent), tableIdentifier_(DiskColumns::TableIdentifier),
@@ -11,10 +12,13 @@ DiskTableModel::DiskTableModel(QObject* parent)
 {
 }
 
-void DiskTableModel::reload(const HddList& disks)
+void DiskTableModel::reload(const HddList& disks, RaidListPtr pools)
 {
     beginResetModel();
     disks_ = disks;
+    holds_.clear();
+    for (const VRLHddInfoPtr& d : disks_)
+        holds_ << (d && pools ? DiskContents::summary(DiskContents::holding(*d, *pools)) : QString());
     endResetModel();
 }
 
@@ -41,7 +45,7 @@ QVariant DiskTableModel::data(const QModelIndex& index, int role) const
     const VRLHddInfoPtr& disk = disks_.at(index.row());
     if (!disk)
         return QString();
-    return DiskColumns::cellText(*disk, identifiers_.value(index.column()));
+    return DiskColumns::cellText(*disk, identifiers_.value(index.column()), holds_.value(index.row()));
 }
 
 QVariant DiskTableModel::headerData(int section, Qt::Orientation orientation, int role) const

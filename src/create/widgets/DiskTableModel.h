@@ -1,5 +1,6 @@
 #pragma once
 #include "devices/VRLHddInfo.h"
+#include "pools/RaidInfo.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -17,7 +18,8 @@ public:
     QString columnIdentifier(int column) const { return identifiers_.value(column); }
     int columnOf(const QString& identifier) const { return identifiers_.indexOf(identifier); }
 
-    void reload(const HddList& disks);
+    // `pools` (imported and ejected) tell which disks belong to a RAID set.
+    void reload(const HddList& disks, RaidListPtr pools = nullptr);
     const HddList& disks() const { return disks_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -31,4 +33,5 @@ private:
     QStringList identifiers_;
     QStringList titles_;
     HddList disks_;
+    QStringList holds_;  // per row: the set or volumes on the disk
 };

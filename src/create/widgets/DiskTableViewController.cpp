@@ -11,6 +11,8 @@
 #include "create/widgets/DiskTableModel.h"
 #include "devices/DiskEjector.h"
 #include "exec/RunCMD.h"
+#include "app/widgets/Alerts.h"
+#include "pools/RaidListArray.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -144,7 +146,7 @@ void DiskTableViewController::reloadTable()
 {
     reloading_ = true;
     ui->DiskListView->clearSelection();
-    model_->reload(DiskList::current());
+    model_->reload(DiskList::current(), RaidListArray::current());
     reloading_ = false;
 }
 
@@ -219,6 +221,42 @@ void DiskTableViewController::CreateRAID()
     creator_->setZpoolPath(zpoolPath_);
 
     // The tools run on this thread and block the window until they finish.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const RaidCreator::Check check = creator_->check(request);
+    QApplication::restoreOverrideCursor();
+    using V = RaidCreator::Check::Verdict;
+    switch (check.verdict) {
+    case V::Go:
+    case V::NoName:
+        runCreate(request);
+        break;
+    case V::BadName:
+    case V::Refused:
+        Alerts::open(window(), QMessageBox::Warning, check.title, check.text);
+        creating_ = false;
+        break;
+    case V::Canceled:
+        // As when the creation's own authorization is dismissed: nothing made.
+        context_.center->post(Notifications::ShowRAIDInfo);
+        context_.center->post(Notifications::CreateRAIDFinish);
+        creating_ = false;
+        break;
+    case V::Confirm:
+        Alerts::open(window(), QMessageBox::Warning, check.title, check.text,
+                     {QStringLiteral("Erase"), QStringLiteral("Cancel")},
+                     [this, request](int button) {
+                         if (button == 0)
+                             runCreate(request);
+                         else
+                             creating_ = false;
+                     },
+                     /*defaultButton*/ 1);
+        break;
+    }
+}
+
+void DiskTableViewController::runCreate(const RaidCreateRequest& request)
+{
     QApplication::setOverrideCursor(Qt::WaitCursor);
     creator_->create(request);
     QApplication::restoreOverrideCursor();

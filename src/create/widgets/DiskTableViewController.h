@@ -10,6 +10,7 @@
 class DiskEjector;
 class DiskTableModel;
 class RaidCreator;
+struct RaidCreateRequest;
 class RunCMD;
 class QCheckBox;
 class QComboBox;
@@ -74,6 +75,7 @@ private:
     void applySelectionRules(int selectedCount);
     void setModeEntryEnabled(int index, bool enabled);
     HddList selectedDisks() const;
+    void runCreate(const RaidCreateRequest& request);
 
     std::unique_ptr<Ui::DiskTableViewController> ui;
     AppContext& context_;

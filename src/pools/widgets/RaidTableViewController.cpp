@@ -7,6 +7,8 @@
 #include "devices/VRLScanDevice.h"
 #include "exec/RunCMD.h"
 #include "exec/ZpoolCMD.h"
+#include "pools/BayMapping.h"
+#include "pools/DiskContents.h"
 #include "pools/PoolRefresh.h"
 #include "pools/RaidListArray.h"
 #include "pools/ReplaceWorkflow.h"
@@ -183,7 +185,8 @@ void RaidTableViewController::ShowRAIDInfo(bool includeEjected)
     }
     if (!loaded_ || !scanDevice_ || !zpoolCmd_)
         return;
-    RaidListPtr list = PoolRefresh::refresh(*zpoolCmd_, *scanDevice_, includeEjected, gateOpen());
+    RaidListPtr list = PoolRefresh::refresh(*zpoolCmd_, *scanDevice_, includeEjected, gateOpen(),
+                                            nullptr, context_.bayMemory);
     RaidListArray::replace(list);
     reloadPoolList(std::move(list));
 }
@@ -323,11 +326,18 @@ void RaidTableViewController::ReplaceRAID()
                          .arg(*pool->Name, enclosure.problem));
         return;
     }
-    context_.center->post(Notifications::ReplaceStep1, nullptr,
-                          {{Key::raidName, *pool->Name},
-                           {Key::diskName, *member->DiskName},
-                           {Key::diskSlot, slot},
-                           {ReplaceWorkflow::EnclosureKey, enclosure.identity}});
+    // The disks there now: the new one is whichever appears after this.
+    scanDevice_->resetArray(QStringLiteral("RADade"));
+    scanDevice_->scanTBDevice();
+    context_.center->post(
+        Notifications::ReplaceStep1, nullptr,
+        {{Key::raidName, *pool->Name},
+         {Key::diskName, *member->DiskName},
+         {Key::diskSlot, BayMapping::bayText(*member)},
+         {ReplaceWorkflow::EnclosureKey, enclosure.identity},
+         {ReplaceWorkflow::BayKey, slot == BayMapping::UnknownBay ? QString() : slot},
+         {ReplaceWorkflow::KnownDisksKey,
+          ReplaceWorkflow::diskSnapshot(scanDevice_->tbArray(), enclosure.identity)}});
 }
 
 void RaidTableViewController::Replace_EjectDisk(const UserInfo& payload)
@@ -367,36 +377,57 @@ void RaidTableViewController::ReplaceRAIDDisk(const UserInfo& payload)
         return;
     const QString pool = payload.value(Key::raidName);
     const QString oldDisk = payload.value(Key::diskName);
-    const QString slot = payload.value(Key::diskSlot);
 
     zpoolCmd_->runCMD(QStringLiteral("MOUNT"), pool);
     ShowRAIDInfo(true);
     RaidListSelectChange();
 
     const ReplaceWorkflow::NewDiskSearch found = ReplaceWorkflow::findNewDisk(
-        scanDevice_->tbArray(), payload.value(ReplaceWorkflow::EnclosureKey), slot);
-    QString newDisk;
-    if (found.disk) {
-        const QString devPath = *found.disk->devPath;
-        const QString name = ReplaceWorkflow::diskNameOf(devPath);
-        const QString owner = ReplaceWorkflow::poolUsingDisk(*raidList(), name, pool, oldDisk);
-        if (!owner.isEmpty()) {
-            Log::write(QStringLiteral("Replace of %1 in %2 refused: %3 belongs to %4")
-                           .arg(oldDisk, pool, name, owner));
-        } else {
-            newDisk = name;
-            Log::write(QStringLiteral("[hddInfo.bsdPathArray count] = %1")
-                           .arg(found.disk->bsdPathArray.size()));
-            Log::write(context_.diskEjector ? context_.diskEjector->eject(devPath) : QString());
-        }
-    } else if (!found.problem.isEmpty()) {
-        Log::write(QStringLiteral("Replace of %1 in %2: no disk touched: %3")
-                       .arg(oldDisk, pool, found.problem));
-    }
-    if (newDisk.isEmpty()) {
+        scanDevice_->tbArray(), payload.value(ReplaceWorkflow::EnclosureKey),
+        payload.value(ReplaceWorkflow::BayKey), payload.value(ReplaceWorkflow::KnownDisksKey));
+    if (!found.note.isEmpty())
+        Log::write(QStringLiteral("Replace of %1 in %2: %3").arg(oldDisk, pool, found.note));
+    if (!found.disk) {
+        Log::write(QStringLiteral("Replace of %1 in %2: no disk touched: %3").arg(oldDisk, pool, found.problem));
         Log::write(QStringLiteral("No New Disk"));
+        Alerts::open(window(), QMessageBox::Warning, tr("No new disk for %1").arg(pool),
+                     tr("Nothing was replaced: %1. %2 is mounted again and still needs a new disk; "
+                        "run Replace again once it is in.")
+                         .arg(found.problem, pool));
         return;
     }
+    const VRLHddInfoPtr disk = found.disk;
+    const DiskContents::Holding holds = DiskContents::holding(*disk, *raidList(), pool, oldDisk);
+    if (!holds.importedPool.isEmpty()) {
+        Log::write(QStringLiteral("Replace of %1 in %2 refused: %3 belongs to %4")
+                       .arg(oldDisk, pool, ReplaceWorkflow::diskNameOf(*disk->devPath), holds.importedPool));
+        Alerts::open(window(), QMessageBox::Warning, tr("The disk cannot be replaced"),
+                     tr("%1 Nothing was changed.").arg(DiskContents::sentence(*disk, holds)));
+        return;
+    }
+    if (holds.blank()) {
+        replaceOnto(payload, disk);
+        return;
+    }
+    Alerts::open(window(), QMessageBox::Warning, tr("Erase the data on the new disk?"),
+                 tr("%1\n\nRebuilding %2 onto it erases it all for good.")
+                     .arg(DiskContents::sentence(*disk, holds), pool),
+                 {tr("Erase"), tr("Cancel")},
+                 [this, payload, disk](int button) {
+                     if (button == 0)
+                         replaceOnto(payload, disk);
+                 },
+                 /*defaultButton*/ 1);
+}
+
+void RaidTableViewController::replaceOnto(const UserInfo& payload, const VRLHddInfoPtr& disk)
+{
+    const QString pool = payload.value(Key::raidName);
+    const QString oldDisk = payload.value(Key::diskName);
+    const QString devPath = *disk->devPath;
+    const QString newDisk = ReplaceWorkflow::diskNameOf(devPath);
+    Log::write(QStringLiteral("[hddInfo.bsdPathArray count] = %1").arg(disk->bsdPathArray.size()));
+    Log::write(context_.diskEjector ? context_.diskEjector->eject(devPath) : QString());
     zpoolCmd_->runCMD(QStringLiteral("REPLACE"), pool, oldDisk, newDisk);
     Log::write(QStringLiteral("REPLACE %1 %2 %3").arg(pool, oldDisk, newDisk));
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "app/AppContext.h"
 #include "pools/PoolViewRules.h"
+#include "devices/VRLHddInfo.h"
 #include "pools/RaidInfo.h"
 
 #include <QWidget>
@@ -89,6 +90,7 @@ private:
     RaidStatusPtr selectedMember() const;
     void apply(const PoolViewRules::ButtonStates& states);
     void reloadPoolList(RaidListPtr list);
+    void replaceOnto(const UserInfo& payload, const VRLHddInfoPtr& disk);
     void setupTable(QTableView* view, QAbstractItemModel* model, const QList<int>& widths);
 
     AppContext& context_;
