@@ -5,7 +5,9 @@
 #include "create/widgets/DiskTableModel.h"
 #include "create/widgets/DiskTableViewController.h"
 #include "create/widgets/TBInfoWindow.h"
+#include "create/PoolMountPoint.h"
 #include "devices/DiskEjector.h"
+#include "pools/BayMemory.h"
 #include "support/LogCapture.h"
 #include "support/MainWinHarness.h"
 #include "support/Sandbox.h"
@@ -17,6 +19,8 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -61,24 +65,27 @@ protected:
         if (!Sandbox::canRun())
             GTEST_SKIP() << "needs root and /dev/fuse";
         sandbox_.down();  // what an interrupted run left
-        const auto up = sandbox_.up(1, 300, QStringLiteral("128M"));
+        const auto up = sandbox_.up(enclosures_, 300, QStringLiteral("128M"));
         ASSERT_TRUE(up.ok()) << up.err.toStdString();
         if (zpool({"list"}).contains("connect"))
             GTEST_SKIP() << "the zfs-fuse daemon is not running (tools/zfs-daemon start)";
         pool_ = QStringLiteral("e2e%1").arg(getpid());
         for (const QString& bay : kBays)
             disk_[bay] = sandbox_.diskIn(bay);
+        photos_ = pool_ + QStringLiteral("photos");
     }
 
     void TearDown() override
     {
-        if (!pool_.isEmpty()) {
-            if (!zpool({"list"}).contains(pool_) && zpool({"import"}).contains(pool_))
-                zpool({"import", "-f", pool_});
+        for (const QString& pool : {pool_, photos_}) {
+            if (pool.isEmpty())
+                continue;
+            if (!zpool({"list"}).contains(pool) && zpool({"import"}).contains(pool))
+                zpool({"import", "-f", pool});
             // zfs-fuse calls a pool busy for a moment after an import or a resilver.
-            for (int attempt = 0; attempt < 5 && zpool({"list"}).contains(pool_); ++attempt) {
-                zpool({"destroy", "-f", pool_});
-                if (zpool({"list"}).contains(pool_))
+            for (int attempt = 0; attempt < 5 && zpool({"list"}).contains(pool); ++attempt) {
+                zpool({"destroy", "-f", pool});
+                if (zpool({"list"}).contains(pool))
                     QTest::qWait(1000);
             }
         }
@@ -97,8 +104,33 @@ protected:
 
     static QString zpool(const QStringList& args) { return runTool(realZpoolPath(), args); }
 
+    // A one-disk set with a file on it, ejected: what must survive everything else.
+    void makeEjectedPhotos(const QString& disk)
+    {
+        zpool({"create", "-f", photos_, "/dev/" + disk});
+        const std::optional<QString> mount = PoolMountPoint::find(photos_);
+        ASSERT_TRUE(mount) << zpool({"list"}).toStdString();
+        QFile keep(*mount + "/keep.txt");
+        ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+        keep.write("summer 2026\n");
+        keep.close();
+        zpool({"export", photos_});
+        ASSERT_TRUE(zpool({"import"}).contains(photos_));
+    }
+    // photos imports and still holds its file.
+    void expectPhotosIntact()
+    {
+        zpool({"import", photos_});
+        const std::optional<QString> mount = PoolMountPoint::find(photos_);
+        ASSERT_TRUE(mount) << zpool({"import"}).toStdString();
+        QFile keep(*mount + "/keep.txt");
+        ASSERT_TRUE(keep.open(QIODevice::ReadOnly));
+        EXPECT_EQ(keep.readAll(), "summer 2026\n");
+    }
+
+    int enclosures_ = 1;
     Sandbox sandbox_{QStringLiteral("e2e")};
-    QString pool_;
+    QString pool_, photos_;
     QMap<QString, QString> disk_;
 };
 
@@ -109,6 +141,8 @@ protected:
         OnSandbox::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
+        memory_ = std::make_unique<BayMemory>(memoryDir_.filePath("bays.json"));
+        context_.bayMemory = memory_.get();
         registry_ = std::make_unique<FixtureRegistry>(sandbox_.fixture());
         ASSERT_TRUE(registry_->errorString().isEmpty()) << registry_->errorString().toStdString();
         context_.center = &center_;
@@ -172,6 +206,72 @@ protected:
         QApplication::processEvents();
     }
 
+    // The member table's rows of a pool, as members() shows them.
+    QStringList membersOf(const QString& pool)
+    {
+        for (int r = 0; r < poolList()->model()->rowCount(); ++r) {
+            if (cell(poolList(), r, "Name") == pool)
+                clickRow(poolList(), r);
+        }
+        return members();
+    }
+    // Tarnwell reads the registry again once the file settles.
+    bool scanSees(const QString& disk)
+    {
+        VRLScanDevice scan(*registry_);
+        scan.setDfRunner([] { return QString(); });
+        scan.scanTBDevice();
+        for (const auto& e : scan.tbArray())
+            for (const auto& d : e->hddArray)
+                if (d->devPath == "/dev/" + disk)
+                    return true;
+        return false;
+    }
+    void pull(const QString& bay, int enclosure)
+    {
+        const QString disk = sandbox_.diskIn("Slot-" + bay, enclosure);
+        ASSERT_TRUE(sandbox_.pull(bay, enclosure).ok());
+        ASSERT_TRUE(waitUntil([&] { return !scanSees(disk); }));
+    }
+    // The wizard from the selected member to the rebuild: the user swaps the
+    // disk by putting a new one into `bay` of `enclosure`. Returns the new disk.
+    QString replaceThroughWizard(int memberRow, const QString& step3, const QString& bay, int enclosure)
+    {
+        clickRow(memberTable(), memberRow);
+        EXPECT_TRUE(view()->ReplaceBtn()->isEnabled());
+        view()->ReplaceBtn()->click();
+        press(alerts().value(0), "Eject");
+        EXPECT_TRUE(waitUntil([&] { return alerts().size() == 1 && alerts().first()->text().endsWith("Step 2"); }, 30000));
+        EXPECT_FALSE(zpool({"list"}).contains(pool_)) << "ejected before the cable is pulled";
+        EXPECT_TRUE(sandbox_.cable(false, enclosure).ok());
+        press(alerts().value(0), "OK");
+        EXPECT_EQ(alerts().value(0)->informativeText(),
+                  step3 + " When done, reconnect the Thunderbolt cable and then click OK to start rebuilding the RAID set.");
+        const auto inserted = sandbox_.insert(bay, enclosure);
+        EXPECT_TRUE(inserted.ok()) << inserted.err.toStdString();
+        const QString fresh = inserted.out.trimmed();
+        EXPECT_TRUE(sandbox_.cable(true, enclosure).ok());
+        EXPECT_TRUE(waitUntil([&] { return scanSees(fresh); }));
+        press(alerts().value(0), "OK");
+        return fresh;
+    }
+    // Update until the set is whole again with these members.
+    void expectHealed(const QStringList& healed)
+    {
+        bool whole = false;
+        for (int i = 0; i < 60 && !whole; ++i) {  // resilvering a small set takes seconds
+            clickUpdate();
+            whole = poolRow() >= 0 && health() == "ONLINE" && membersOf(pool_) == healed;
+            if (!whole)
+                QTest::qWait(1000);
+        }
+        EXPECT_TRUE(whole) << health().toStdString() << ": " << members().join(", ").toStdString() << "\n"
+                           << zpool({"status", pool_}).toStdString();
+        EXPECT_TRUE(alerts().isEmpty());
+    }
+
+    QTemporaryDir memoryDir_;
+    std::unique_ptr<BayMemory> memory_;
     NotificationCenter center_;
     std::unique_ptr<FixtureRegistry> registry_;
     ManualVolumeWatch volumeWatch_;
@@ -269,75 +369,96 @@ TEST_F(Story, CreateEjectMountAndDeleteARaidZ)
     EXPECT_FALSE(zpool({"import"}).contains(pool_)) << "destroyed, not merely ejected";
 }
 
-TEST_F(Story, AFailedDiskIsReplacedInItsBay)
+TEST_F(Story, AFailedDiskIsReplacedInItsBayAndTheEjectedSetNextToItSurvives)
 {
     LogCapture log;
-    createPool();
+    ASSERT_NO_FATAL_FAILURE(makeEjectedPhotos(disk_["Slot-A"]));
+    zpool({"create", "-f", pool_, "raidz", "/dev/" + disk_["Slot-B"], "/dev/" + disk_["Slot-C"], "/dev/" + disk_["Slot-D"]});
     clickUpdate();
     ASSERT_EQ(health(), "ONLINE");
 
-    // The disk in Slot-B leaves: the set is degraded, the member red, in its bay.
-    ASSERT_TRUE(sandbox_.pull("B").ok());
+    // The disk in Slot-D leaves: the member is red and shown where it was, not
+    // in the bay of the ejected set's disk.
+    ASSERT_NO_FATAL_FAILURE(pull("D", 1));
     clickUpdate();
     EXPECT_EQ(health(), "DEGRADED");
-    EXPECT_TRUE(isRed(poolList(), poolRow()));
-    clickPool();
-    ASSERT_EQ(members(), (QStringList{member("Slot-A"), member("Slot-B", "OFFLINE"), member("Slot-C")}));
-    EXPECT_FALSE(isRed(memberTable(), 0));
-    EXPECT_TRUE(isRed(memberTable(), 1));
-    EXPECT_FALSE(view()->ReplaceBtn()->isEnabled());
-    clickRow(memberTable(), 1);
-    ASSERT_TRUE(view()->ReplaceBtn()->isEnabled());
+    ASSERT_EQ(membersOf(pool_), (QStringList{member("Slot-B"), member("Slot-C"), member("Slot-D", "OFFLINE")}));
+    EXPECT_TRUE(isRed(memberTable(), 2));
 
-    // The wizard: eject, cable out, new disk into the bay it names, cable in.
-    view()->ReplaceBtn()->click();
-    ASSERT_EQ(alerts().size(), 1);
-    EXPECT_EQ(alerts().first()->text(), QStringLiteral("Disk Replacement \u2013 Step 1"));
-    EXPECT_EQ(alerts().first()->informativeText(),
-              QStringLiteral("To replace the disk, %1 has to be ejected now.").arg(pool_));
-    press(alerts().first(), "Eject");
-    ASSERT_TRUE(waitUntil([&] { return alerts().size() == 1 && alerts().first()->text().endsWith("Step 2"); }, 30000));
-    EXPECT_FALSE(zpool({"list"}).contains(pool_)) << "ejected before the cable is pulled";
-    ASSERT_TRUE(sandbox_.run({"unplug"}).ok());
-    press(alerts().first(), "OK");
-
-    ASSERT_EQ(alerts().size(), 1);
-    EXPECT_EQ(alerts().first()->informativeText(),
-              "Replace the disk in Slot-B. When done, reconnect the Thunderbolt cable and then click OK to start "
-              "rebuilding the RAID set.");
-    const auto inserted = sandbox_.insert("B");
-    ASSERT_TRUE(inserted.ok()) << inserted.err.toStdString();
-    const QString fresh = inserted.out.trimmed();
-    ASSERT_TRUE(sandbox_.run({"plug"}).ok());
-    // Tarnwell reads the registry again once the file settles.
-    ASSERT_TRUE(waitUntil([&] {
-        VRLScanDevice scan(*registry_);
-        scan.setDfRunner([] { return QString(); });
-        scan.scanTBDevice();
-        return scan.tbArray().size() == 1 && scan.tbArray().first()->hddArray.size() == 4;
-    }));
-    press(alerts().first(), "OK");
-
-    // A second later the set is mounted again and rebuilt onto the new disk.
-    const QString replaced = QStringLiteral("REPLACE %1 %2 %3").arg(pool_, disk_["Slot-B"], fresh);
+    const QString fresh = replaceThroughWizard(2, "Replace the disk in Slot-D.", "D", 1);
+    const QString replaced = QStringLiteral("REPLACE %1 %2 %3").arg(pool_, disk_["Slot-D"], fresh);
     ASSERT_TRUE(waitUntil([&] { return log.count(replaced) == 1; }, 30000)) << log.lines().join('\n').toStdString();
-    EXPECT_TRUE(log.lines().filter("No New Disk").isEmpty());
-    disk_["Slot-B"] = fresh;
-    const QStringList healed = {member("Slot-A"), member("Slot-B"), member("Slot-C")};
-    bool whole = false;
-    for (int i = 0; i < 60 && !whole; ++i) {  // resilvering a small set takes seconds
-        clickUpdate();
-        if (poolRow() >= 0) {
-            clickPool();
-            whole = health() == "ONLINE" && members() == healed;
-        }
-        if (!whole)
-            QTest::qWait(1000);
-    }
-    EXPECT_TRUE(whole) << health().toStdString() << ": " << members().join(", ").toStdString() << "\n"
-                       << zpool({"status", pool_}).toStdString();
-    EXPECT_FALSE(isRed(poolList(), poolRow()));
-    EXPECT_TRUE(alerts().isEmpty());
+    disk_["Slot-D"] = fresh;
+    expectHealed({member("Slot-B"), member("Slot-C"), member("Slot-D")});
+    expectPhotosIntact();
+}
+
+class TwoEnclosures : public Story {
+protected:
+    TwoEnclosures() { enclosures_ = 2; }
+    QString disk2(const QString& bay) const { return sandbox_.diskIn(bay, 2); }
+};
+
+TEST_F(TwoEnclosures, ErasingAsksFirstAndBaysNameTheirEnclosureOrSayUnknown)
+{
+    LogCapture log;
+    // Enclosure 1: photos in Slot-A, ejected, Slot-B free. Enclosure 2: the set in Slot-A to C.
+    ASSERT_NO_FATAL_FAILURE(makeEjectedPhotos(disk_["Slot-A"]));
+    zpool({"create", "-f", pool_, "raidz", "/dev/" + disk2("Slot-A"), "/dev/" + disk2("Slot-B"), "/dev/" + disk2("Slot-C")});
+    clickUpdate();
+    ASSERT_EQ(health(), "ONLINE");
+    EXPECT_EQ(membersOf(pool_).value(1), disk2("Slot-B") + " ONLINE Slot-B, enclosure 2");
+
+    // A new set over the ejected one's disk: the device window says whose it
+    // is, and Create asks first; Enter keeps the data.
+    view()->NewBtn()->click();
+    TBInfoWindow* device = win_->tbInfoWindow();
+    DiskTableViewController* panel = device->diskTableViewCtrl();
+    panel->TBDevPopup()->setFocus();
+    QTest::keyClick(panel->TBDevPopup(), Qt::Key_Down);
+    const DiskTableModel* dm = panel->diskModel();
+    ASSERT_EQ(dm->rowCount(), 4);
+    EXPECT_EQ(dm->index(0, dm->columnOf("MountPoint")).data().toString(), photos_ + " (ejected)");
+    clickRow(panel->DiskListView(), 0);
+    clickRow(panel->DiskListView(), 1, Qt::ControlModifier);
+    QTest::keyClicks(panel->RaidVolumeName(), "fresh");
+    panel->CreateBtn()->click();
+    const QList<QMessageBox*> asked = openAlerts(device);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked.first()->informativeText().contains("holds the ejected RAID set " + photos_));
+    QTest::keyClick(asked.first(), Qt::Key_Return);
+    EXPECT_TRUE(openAlerts(device).isEmpty());
+    EXPECT_TRUE(device->isVisible());
+    EXPECT_FALSE(zpool({"list"}).contains("fresh"));
+    device->close();
+
+    // Enclosure 2's Slot-C leaves: its bay names the enclosure, and only
+    // enclosure 2's new disk is taken.
+    ASSERT_NO_FATAL_FAILURE(pull("C", 2));
+    clickUpdate();
+    const QString gone = membersOf(pool_).value(2);
+    EXPECT_TRUE(gone.endsWith("OFFLINE Slot-C, enclosure 2")) << gone.toStdString();
+    QString fresh = replaceThroughWizard(2, "Replace the disk in Slot-C, enclosure 2.", "C", 2);
+    ASSERT_TRUE(waitUntil([&] { return !log.lines().filter(QRegularExpression("^REPLACE .* " + fresh + "$")).isEmpty(); },
+                          30000)) << log.lines().join('\n').toStdString();
+    expectHealed({disk2("Slot-A") + " ONLINE Slot-A, enclosure 2", disk2("Slot-B") + " ONLINE Slot-B, enclosure 2",
+                  fresh + " ONLINE Slot-C, enclosure 2"});
+
+    // Forgotten bays and two empty ones: the gone member's bay is unknown, and
+    // the one new disk, wherever the user puts it, is the replacement.
+    memory_ = std::make_unique<BayMemory>(memoryDir_.filePath("forgotten.json"));
+    context_.bayMemory = memory_.get();
+    ASSERT_NO_FATAL_FAILURE(pull("D", 2));
+    const QString lost = disk2("Slot-B");
+    ASSERT_NO_FATAL_FAILURE(pull("B", 2));
+    clickUpdate();
+    EXPECT_EQ(membersOf(pool_).value(1), lost + " OFFLINE unknown");
+    fresh = replaceThroughWizard(1, "Tarnwell does not know which bay holds " + lost + ". Replace that disk.", "D", 2);
+    ASSERT_TRUE(waitUntil([&] { return log.count(QStringLiteral("REPLACE %1 %2 %3").arg(pool_, lost, fresh)) == 1; },
+                          30000)) << log.lines().join('\n').toStdString();
+    expectHealed({disk2("Slot-A") + " ONLINE Slot-A, enclosure 2", fresh + " ONLINE Slot-D, enclosure 2",
+                  disk2("Slot-C") + " ONLINE Slot-C, enclosure 2"});
+    expectPhotosIntact();
 }
 
 // `tarnwell --list --json` on the sandbox: what the Update button would show.

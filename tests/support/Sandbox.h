@@ -61,8 +61,16 @@ public:
                     size});
     }
     Result down() { return run({QStringLiteral("down")}); }
-    Result pull(const QString& bay) { return run({QStringLiteral("pull"), bay}); }
-    Result insert(const QString& bay) { return run({QStringLiteral("insert"), bay}); }
+    Result pull(const QString& bay, int enclosure = 1) { return run({QStringLiteral("pull"), bay, on(enclosure)}); }
+    Result insert(const QString& bay, int enclosure = 1)
+    {
+        return run({QStringLiteral("insert"), bay, on(enclosure)});
+    }
+    Result cable(bool plugged, int enclosure = 1)
+    {
+        return run({plugged ? QStringLiteral("plug") : QStringLiteral("unplug"), on(enclosure)});
+    }
+    static QString on(int enclosure) { return QStringLiteral("--enclosure=%1").arg(enclosure); }
 
     // `status --json`; a null document when the sandbox is not up.
     QJsonObject status() const
