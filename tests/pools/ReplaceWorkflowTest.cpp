@@ -1,3 +1,4 @@
+#include "pools/DiskContents.h"
 #include "pools/ReplaceWorkflow.h"
 
 #include <gtest/gtest.h>
@@ -116,4 +117,34 @@ TEST(ReplaceWorkflow, ExportConfirmedOnlyByAListingWithoutThePool)
     EXPECT_FALSE(exportConfirmed("", "tank"));  // zpool did not run
     EXPECT_FALSE(exportConfirmed("Failed to load ZFS module stack.\n", "tank"));
     EXPECT_FALSE(exportConfirmed("internal error: out of memory\n", "tank"));
+}
+
+TEST(DiskContents, WhatADiskHoldsIsFoundByItsNameAndPartitions)
+{
+    EXPECT_TRUE(DiskContents::namesDisk("disk3", "disk3"));
+    EXPECT_TRUE(DiskContents::namesDisk("/dev/disk3s1", "disk3"));
+    EXPECT_TRUE(DiskContents::namesDisk("sdb1", "sdb"));
+    EXPECT_TRUE(DiskContents::namesDisk("nvme0n1p2", "nvme0n1"));
+    EXPECT_FALSE(DiskContents::namesDisk("disk93", "disk9"));
+    EXPECT_FALSE(DiskContents::namesDisk("sdbb", "sdb"));
+
+    RaidList pools = {pool("tank", {"disk92", "disk93"})};
+    auto ejected = std::make_shared<RaidInfo>();
+    ejected->Name = "photos";
+    ejected->ejectedDisks = {"disk90"};
+    pools << ejected;
+    auto disk = [](const QString& name, bool blank, const QStringList& mounts = {}) {
+        VRLHddInfo d;
+        d.devPath = "/dev/" + name;
+        d.isUnFormated = blank;
+        for (const QString& m : mounts)
+            d.bsdPathArray << std::make_shared<VRLBsdInfo>(VRLBsdInfo{"/dev/" + name + "s1", m, {}, {}});
+        return d;
+    };
+    EXPECT_EQ(DiskContents::holding(disk("disk92", false), pools).importedPool, "tank");
+    EXPECT_TRUE(DiskContents::holding(disk("disk93", false), pools, "tank", "disk93").importedPool.isEmpty());
+    EXPECT_EQ(DiskContents::summary(DiskContents::holding(disk("disk90", false), pools)), "photos (ejected)");
+    EXPECT_EQ(DiskContents::summary(DiskContents::holding(disk("disk94", false, {"/media/u/Data"}), pools)), "Data");
+    EXPECT_FALSE(DiskContents::holding(disk("disk95", false), pools).blank());  // a partition table
+    EXPECT_TRUE(DiskContents::holding(disk("disk96", true), pools).blank());
 }
