@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QTextStream>
 
 #include <cstdio>
@@ -52,6 +53,11 @@ int main(int argc, char** argv)
         QTextStream out(stdout);
         return CommandLine::list(*registry, options.json, out, err);
     }
+
+    // The installed desktop entry and icon: the desktop matches the windows to
+    // the entry by this name, and the theme finds the icon by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarnwell.Tarnwell"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tarnwell.Tarnwell")));
 
     LibmountVolumeWatch volumeWatch;
     DiskEjector diskEjector;
