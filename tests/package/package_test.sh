@@ -14,6 +14,7 @@ fi
 
 work=$(mktemp -d)
 chmod 755 "$work"   # polkitd, below, drops root before it connects
+export XDG_CONFIG_HOME=$work/config   # what the program keeps goes away with the test
 installed=0 pids=()
 cleanup() {
   ((installed)) && dpkg -P tarnwell >/dev/null 2>&1
