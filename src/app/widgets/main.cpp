@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QTextStream>
 
 #include <cstdio>
@@ -56,6 +57,11 @@ int main(int argc, char** argv)
         environment.bayMemory = &bayMemory;
         return CommandLine::list(*registry, options.json, out, err, environment);
     }
+
+    // The installed desktop entry and icon: the desktop matches the windows to
+    // the entry by this name, and the theme finds the icon by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarnwell.Tarnwell"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tarnwell.Tarnwell")));
 
     LibmountVolumeWatch volumeWatch;
     DiskEjector diskEjector;
