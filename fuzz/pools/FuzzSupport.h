@@ -1,7 +1,7 @@
 #pragma once
 // Shared by the parser fuzzers: quiet logging and the record invariants that
 // every parse must keep, whatever the text.
-#include "app/Log.h"
+#include "base/Log.h"
 #include "pools/RaidInfo.h"
 
 #include <QString>

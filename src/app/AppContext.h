@@ -1,6 +1,6 @@
 #pragma once
-#include "app/NotificationCenter.h"
 #include "app/OpenZFSCheck.h"
+#include "base/NotificationCenter.h"
 
 class BayMemory;
 class Registry;

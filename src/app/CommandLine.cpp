@@ -1,7 +1,7 @@
 #include "app/CommandLine.h"
 
-#include "app/NotificationCenter.h"
 #include "app/PoolListing.h"
+#include "base/NotificationCenter.h"
 #include "devices/VRLScanDevice.h"
 #include "exec/RunCMD.h"
 #include "exec/ZpoolCMD.h"

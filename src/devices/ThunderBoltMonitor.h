@@ -1,5 +1,5 @@
 #pragma once
-#include "app/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 #include "devices/Registry.h"
 
 #include <QObject>

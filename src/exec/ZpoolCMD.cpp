@@ -1,6 +1,6 @@
 #include "exec/ZpoolCMD.h"
 
-#include "app/Notifications.h"
+#include "base/Notifications.h"
 #include "exec/RunCMD.h"
 
 #include <QMutex>

@@ -1,6 +1,6 @@
 #include "pools/RaidParsers.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "pools/ZpoolText.h"
 
 #include <QHash>

@@ -3,7 +3,7 @@
 #include "create/widgets/TBInfoWindow.h"
 
 #include "PanelFixture.h"
-#include "app/Notifications.h"
+#include "base/Notifications.h"
 #include "create/PoolMountPoint.h"
 #include "create/RaidCreator.h"
 #include "devices/FixtureRegistry.h"

@@ -1,7 +1,7 @@
 #include "create/widgets/DiskTableViewController.h"
 
 #include "PanelFixture.h"
-#include "app/Notifications.h"
+#include "base/Notifications.h"
 #include "create/DiskList.h"
 #include "create/RaidCreator.h"
 #include "support/FakeTool.h"

@@ -1,7 +1,7 @@
 #include "create/widgets/TBInfoWindow.h"
 
 #include "PanelFixture.h"
-#include "app/Notifications.h"
+#include "base/Notifications.h"
 #include "create/RaidCreator.h"
 #include "create/widgets/DiskTableModel.h"
 #include "devices/FixtureRegistry.h"

@@ -1,4 +1,4 @@
-#include "app/Notifications.h"
+#include "base/Notifications.h"
 #include "exec/ZpoolCMD.h"
 #include "support/FakeTool.h"
 #include "support/StandInElevator.h"

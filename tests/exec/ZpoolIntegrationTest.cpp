@@ -1,5 +1,5 @@
 // The worker against the real zpool (zfs-fuse).
-#include "app/Notifications.h"
+#include "base/Notifications.h"
 #include "exec/ZpoolCMD.h"
 #include "support/RealZpool.h"
 

@@ -2,8 +2,8 @@
 // The main window on a fake zpool, a fixture registry and a recording disk
 // ejector, with helpers to answer its alerts.
 #include "app/AppContext.h"
-#include "app/Notifications.h"
 #include "app/widgets/MainWindows.h"
+#include "base/Notifications.h"
 #include "create/widgets/RaidCreateView.h"
 #include "devices/FixtureRegistry.h"
 #include "devices/VRLScanDevice.h"

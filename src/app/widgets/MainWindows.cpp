@@ -1,10 +1,10 @@
 #include "app/widgets/MainWindows.h"
 
 #include "app/HelpPages.h"
-#include "app/Log.h"
-#include "app/Notifications.h"
 #include "app/OpenZFSCheck.h"
 #include "app/widgets/Alerts.h"
+#include "base/Log.h"
+#include "base/Notifications.h"
 #include "create/widgets/RaidCreateView.h"
 #include "create/widgets/TBInfoWindow.h"
 #include "exec/ZpoolCMD.h"

@@ -2,7 +2,8 @@
 
 #include "ui_DiskTableViewController.h"
 
-#include "app/Notifications.h"
+#include "app/widgets/Alerts.h"
+#include "base/Notifications.h"
 #include "create/CreateCommand.h"
 #include "create/DiskColumns.h"
 #include "create/DiskList.h"
@@ -11,7 +12,6 @@
 #include "create/widgets/DiskTableModel.h"
 #include "devices/DiskEjector.h"
 #include "exec/RunCMD.h"
-#include "app/widgets/Alerts.h"
 #include "pools/RaidListArray.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "pools/widgets/RaidTableViewController.h"
 
-#include "app/Log.h"
-#include "app/Notifications.h"
 #include "app/widgets/Alerts.h"
+#include "base/Log.h"
+#include "base/Notifications.h"
 #include "devices/DiskEjector.h"
 #include "devices/VRLScanDevice.h"
 #include "exec/RunCMD.h"
