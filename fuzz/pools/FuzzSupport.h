@@ -2,7 +2,7 @@
 // Shared by the parser fuzzers: quiet logging and the record invariants that
 // every parse must keep, whatever the text.
 #include "base/Log.h"
-#include "pools/RaidInfo.h"
+#include "zpool/RaidInfo.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
 #include "FuzzSupport.h"
-#include "pools/RaidParsers.h"
+#include "zpool/RaidParsers.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
 #pragma once
-#include "app/OpenZFSCheck.h"
 #include "base/NotificationCenter.h"
+#include "zpool/OpenZFSCheck.h"
 
 class BayMemory;
 class Registry;

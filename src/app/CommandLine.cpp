@@ -4,8 +4,8 @@
 #include "base/NotificationCenter.h"
 #include "devices/VRLScanDevice.h"
 #include "exec/RunCMD.h"
-#include "exec/ZpoolCMD.h"
 #include "pools/PoolRefresh.h"
+#include "zpool/ZpoolCMD.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,10 +1,10 @@
 #include "pools/PoolRefresh.h"
 
 #include "devices/VRLScanDevice.h"
-#include "exec/ZpoolCMD.h"
 #include "pools/BayMapping.h"
 #include "pools/RaidListArray.h"
-#include "pools/RaidParsers.h"
+#include "zpool/RaidParsers.h"
+#include "zpool/ZpoolCMD.h"
 
 PoolRefresh::Pools PoolRefresh::readPools(ZpoolCMD& zpool, bool includeEjected)
 {

@@ -1,6 +1,6 @@
 #pragma once
 #include "base/NotificationCenter.h"
-#include "pools/RaidInfo.h"
+#include "zpool/RaidInfo.h"
 
 #include <optional>
 

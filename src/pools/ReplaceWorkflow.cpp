@@ -1,6 +1,6 @@
 #include "pools/ReplaceWorkflow.h"
 
-#include "pools/RaidParsers.h"
+#include "zpool/RaidParsers.h"
 
 #include <QSet>
 

@@ -1,5 +1,5 @@
-#include "app/OpenZFSCheck.h"
 #include "support/ShellScript.h"
+#include "zpool/OpenZFSCheck.h"
 
 #include <gtest/gtest.h>
 

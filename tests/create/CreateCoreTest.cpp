@@ -1,9 +1,9 @@
 #include "create/CreateCommand.h"
 #include "create/DiskColumns.h"
 #include "create/PoolMountPoint.h"
-#include "create/PoolName.h"
 #include "create/StringFromFileSize.h"
 #include "support/QtPrinters.h"
+#include "zpool/PoolName.h"
 
 #include <gtest/gtest.h>
 

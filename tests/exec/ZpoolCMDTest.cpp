@@ -1,7 +1,7 @@
 #include "base/Notifications.h"
-#include "exec/ZpoolCMD.h"
 #include "support/FakeTool.h"
 #include "support/StandInElevator.h"
+#include "zpool/ZpoolCMD.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The worker against the real zpool (zfs-fuse).
 #include "base/Notifications.h"
-#include "exec/ZpoolCMD.h"
 #include "support/RealZpool.h"
+#include "zpool/ZpoolCMD.h"
 
 namespace {
 class WorkerOnRealZpool : public RealZpool::Test {

@@ -1,7 +1,7 @@
 #pragma once
 // Compact one-line pictures of pool records, so tables of expectations read
 // like the tool's output. Absent fields show as "-".
-#include "pools/RaidInfo.h"
+#include "zpool/RaidInfo.h"
 
 #include <QFile>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "PoolTestText.h"
-#include "pools/RaidParsers.h"
 #include "support/LogCapture.h"
+#include "zpool/RaidParsers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The three parsers against the real zpool (zfs-fuse here): a RAID-Z pool with
 // one disk offline and a mirror, then ejected one after the other.
 #include "PoolTestText.h"
-#include "pools/RaidParsers.h"
 #include "support/RealZpool.h"
+#include "zpool/RaidParsers.h"
 
 namespace {
 using RealZpool::run;

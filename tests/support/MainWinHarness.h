@@ -7,11 +7,11 @@
 #include "create/widgets/RaidCreateView.h"
 #include "devices/FixtureRegistry.h"
 #include "devices/VRLScanDevice.h"
-#include "exec/ZpoolCMD.h"
 #include "pools/widgets/RaidTableViewController.h"
 #include "support/FakeTool.h"
 #include "support/RecordingEjector.h"
 #include "support/RegistryFixture.h"
+#include "zpool/ZpoolCMD.h"
 
 #include <gtest/gtest.h>
 

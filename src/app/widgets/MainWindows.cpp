@@ -1,15 +1,15 @@
 #include "app/widgets/MainWindows.h"
 
 #include "app/HelpPages.h"
-#include "app/OpenZFSCheck.h"
 #include "app/widgets/Alerts.h"
 #include "base/Log.h"
 #include "base/Notifications.h"
 #include "create/widgets/RaidCreateView.h"
 #include "create/widgets/TBInfoWindow.h"
-#include "exec/ZpoolCMD.h"
 #include "pools/ReplaceWorkflow.h"
 #include "pools/widgets/RaidTableViewController.h"
+#include "zpool/OpenZFSCheck.h"
+#include "zpool/ZpoolCMD.h"
 #include "ui_MainWindows.h"
 
 #include <QCoreApplication>

@@ -6,13 +6,13 @@
 #include "devices/DiskEjector.h"
 #include "devices/VRLScanDevice.h"
 #include "exec/RunCMD.h"
-#include "exec/ZpoolCMD.h"
 #include "pools/BayMapping.h"
 #include "pools/DiskContents.h"
 #include "pools/PoolRefresh.h"
 #include "pools/RaidListArray.h"
 #include "pools/ReplaceWorkflow.h"
 #include "pools/widgets/PoolTableModels.h"
+#include "zpool/ZpoolCMD.h"
 #include "ui_RaidTableViewController.h"
 
 #include <QHeaderView>

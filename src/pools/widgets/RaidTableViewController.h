@@ -1,8 +1,8 @@
 #pragma once
 #include "app/AppContext.h"
-#include "pools/PoolViewRules.h"
 #include "devices/VRLHddInfo.h"
-#include "pools/RaidInfo.h"
+#include "pools/PoolViewRules.h"
+#include "zpool/RaidInfo.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
 // The three parsers on generated texts of n pools with ten disks each.
 // The work per line is constant (the instruction count grows exactly tenfold
 // with the text); wall time grows faster once the records outgrow the caches.
-#include "pools/RaidParsers.h"
+#include "zpool/RaidParsers.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,4 @@
-#include "exec/ZpoolCMD.h"
+#include "zpool/ZpoolCMD.h"
 
 #include "base/Notifications.h"
 #include "exec/RunCMD.h"

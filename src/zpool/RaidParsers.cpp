@@ -1,7 +1,7 @@
-#include "pools/RaidParsers.h"
+#include "zpool/RaidParsers.h"
 
 #include "base/Log.h"
-#include "pools/ZpoolText.h"
+#include "zpool/ZpoolText.h"
 
 #include <QHash>
 #include <QRegularExpression>

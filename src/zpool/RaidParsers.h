@@ -1,5 +1,5 @@
 #pragma once
-#include "pools/RaidInfo.h"
+#include "zpool/RaidInfo.h"
 
 // Pure parsers of zpool's text. Each is linear in the size of the text.
 namespace RaidParsers {

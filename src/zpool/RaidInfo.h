@@ -1,5 +1,5 @@
 #pragma once
-#include "pools/RaidStatus.h"
+#include "zpool/RaidStatus.h"
 
 #include <QStringList>
 

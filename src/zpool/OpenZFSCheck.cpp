@@ -1,4 +1,4 @@
-#include "app/OpenZFSCheck.h"
+#include "zpool/OpenZFSCheck.h"
 
 #include "exec/ToolProcess.h"
 

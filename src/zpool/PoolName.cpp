@@ -1,4 +1,4 @@
-#include "create/PoolName.h"
+#include "zpool/PoolName.h"
 
 #include <QStringList>
 
