@@ -1,5 +1,5 @@
 #include "FuzzSupport.h"
-#include "zpool/RaidParsers.h"
+#include "zpool/ZpoolList.h"
 
 using namespace FuzzSupport;
 
@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const RaidList list = RaidParsers::ShowRAIDList(text(data, size));
+    const RaidList list = ZpoolList::ShowRAIDList(text(data, size));
     for (const RaidInfoPtr& r : list) {
         require(r != nullptr);
         requireName(r->Name);

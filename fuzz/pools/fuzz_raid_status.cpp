@@ -1,5 +1,5 @@
 #include "FuzzSupport.h"
-#include "zpool/RaidParsers.h"
+#include "zpool/ZpoolStatus.h"
 
 #include <QRegularExpression>
 
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (list.size() % 3 == 0)
             list.append(r);
     }
-    const bool read = RaidParsers::ShowRAIDStatus(t, list);
+    const bool read = ZpoolStatus::ShowRAIDStatus(t, list);
 
     static const QStringList modes{"Striped", "RaidZ", "RaidZ2", "Mirror"};
     for (const RaidInfoPtr& r : list) {

@@ -1,5 +1,5 @@
 #include "FuzzSupport.h"
-#include "zpool/RaidParsers.h"
+#include "zpool/ZpoolImportScan.h"
 
 using namespace FuzzSupport;
 
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     imported->Name = QStringLiteral("tank");
     imported->Health = QStringLiteral("ONLINE");
     RaidList list{imported};
-    RaidParsers::ShowUnimportRAID(text(data, size), list);
+    ZpoolImportScan::ShowUnimportRAID(text(data, size), list);
 
     require(list.first() == imported && imported->Health == QStringLiteral("ONLINE"));
     for (qsizetype i = 1; i < list.size(); ++i) {

@@ -2,6 +2,16 @@
 
 #include "base/Notifications.h"
 #include "exec/RunCMD.h"
+#include "zpool/ZpoolDestroy.h"
+#include "zpool/ZpoolDetach.h"
+#include "zpool/ZpoolExport.h"
+#include "zpool/ZpoolImport.h"
+#include "zpool/ZpoolImportScan.h"
+#include "zpool/ZpoolList.h"
+#include "zpool/ZpoolOffline.h"
+#include "zpool/ZpoolOnline.h"
+#include "zpool/ZpoolReplace.h"
+#include "zpool/ZpoolStatus.h"
 
 #include <QMutex>
 #include <QThread>
@@ -14,25 +24,25 @@ std::optional<ZpoolCMD::Row> ZpoolCMD::rowFor(const QString& verb, const QString
 {
     // "OFFINE" is the verb's real spelling; "OFFLINE" is no verb.
     if (verb == QLatin1String("LIST"))
-        return Row{{QStringLiteral("list")}, false};
+        return Row{ZpoolList::arguments(), false};
     if (verb == QLatin1String("LIST EJECTED"))
-        return Row{{QStringLiteral("import")}, true};
+        return Row{ZpoolImportScan::arguments(), true};
     if (verb == QLatin1String("STATUS"))
-        return Row{{QStringLiteral("status"), QStringLiteral("-L")}, false};
+        return Row{ZpoolStatus::arguments(), false};
     if (verb == QLatin1String("DELETE"))
-        return Row{{QStringLiteral("destroy"), pool}, true};
+        return Row{ZpoolDestroy::arguments(pool), true};
     if (verb == QLatin1String("MOUNT"))
-        return Row{{QStringLiteral("import"), pool}, true};
+        return Row{ZpoolImport::arguments(pool), true};
     if (verb == QLatin1String("EJECT"))
-        return Row{{QStringLiteral("export"), pool}, true};
+        return Row{ZpoolExport::arguments(pool), true};
     if (verb == QLatin1String("REPLACE"))
-        return Row{{QStringLiteral("replace"), QStringLiteral("-f"), pool, disk1, disk2}, true};
+        return Row{ZpoolReplace::arguments(pool, disk1, disk2), true};
     if (verb == QLatin1String("ONLINE"))
-        return Row{{QStringLiteral("online"), pool, disk1}, true};
+        return Row{ZpoolOnline::arguments(pool, disk1), true};
     if (verb == QLatin1String("OFFINE"))
-        return Row{{QStringLiteral("offline"), pool, disk1}, true};
+        return Row{ZpoolOffline::arguments(pool, disk1), true};
     if (verb == QLatin1String("DETACH"))
-        return Row{{QStringLiteral("detach"), pool, disk1}, true};
+        return Row{ZpoolDetach::arguments(pool, disk1), true};
     return std::nullopt;
 }
 

@@ -3,7 +3,8 @@
 #include <QStringView>
 #include <QVarLengthArray>
 
-// Line and field splitting for zpool's text, without copying it.
+// Line and field splitting for zpool's text, without copying it, and the
+// markers and labels the parsers share.
 namespace ZpoolText {
 
 // Fields are separated by runs of blanks; a stray carriage return counts as one.
@@ -48,5 +49,15 @@ void forEachLine(const QString& text, F&& f)
         start = end + 1;
     }
 }
+
+// "no pools available" or "Failed to load ZFS module stack.": zpool read nothing.
+bool hasFailureMarker(const QString& text);
+
+// The text after the first ": " up to the next ": ", as in "  pool: tank".
+QString labelValue(QStringView line);
+
+// The pool's own line in a configuration block starts with the pool's name as
+// whole fields. A name with blanks in it spans several fields.
+bool isPoolsOwnLine(QStringView line, const QString& pool);
 
 }  // namespace ZpoolText

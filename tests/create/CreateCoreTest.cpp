@@ -1,9 +1,9 @@
-#include "create/CreateCommand.h"
 #include "create/DiskColumns.h"
 #include "create/PoolMountPoint.h"
 #include "create/StringFromFileSize.h"
 #include "support/QtPrinters.h"
 #include "zpool/PoolName.h"
+#include "zpool/ZpoolCreate.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,7 @@ TEST(StringFromFileSize, MatchesTheSinglePrecisionFormatter)
         EXPECT_EQ(stringFromFileSize(bytes), QString::fromLatin1(text)) << bytes;
 }
 
-TEST(CreateCommand, SplitsOptionsAtHorizontalSpaceOnly)
+TEST(ZpoolCreate, SplitsOptionsAtHorizontalSpaceOnly)
 {
     const std::pair<QString, QStringList> cases[] = {
         {"-f   -o ashift=12 ", {"-f", "-o", "ashift=12"}},
@@ -41,9 +41,9 @@ TEST(CreateCommand, SplitsOptionsAtHorizontalSpaceOnly)
         {QString::fromUtf8("a\u2028b"), {QString::fromUtf8("a\u2028b")}},
     };
     for (const auto& [text, tokens] : cases)
-        EXPECT_EQ(CreateCommand::splitOptionsText(text), tokens) << text.toStdString();
-    EXPECT_EQ(CreateCommand::splitOptionsText(CreateCommand::DefaultOptionsText),
-              CreateCommand::defaultOptionArguments());
+        EXPECT_EQ(ZpoolCreate::splitOptionsText(text), tokens) << text.toStdString();
+    EXPECT_EQ(ZpoolCreate::splitOptionsText(ZpoolCreate::DefaultOptionsText),
+              ZpoolCreate::defaultOptions());
 }
 
 TEST(PoolMountPoint, FindsThePoolsOwnZfsMount)

@@ -1,6 +1,8 @@
 #include "PoolTestText.h"
 #include "support/LogCapture.h"
-#include "zpool/RaidParsers.h"
+#include "zpool/ZpoolImportScan.h"
+#include "zpool/ZpoolList.h"
+#include "zpool/ZpoolStatus.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +43,7 @@ class ListParse : public testing::TestWithParam<ListCase> {};
 
 TEST_P(ListParse, GivesPoolsInOutputOrder)
 {
-    const RaidList list = RaidParsers::ShowRAIDList(textOf(GetParam().text));
+    const RaidList list = ZpoolList::ShowRAIDList(textOf(GetParam().text));
     EXPECT_EQ(pools(list), GetParam().pools);
     for (const RaidInfoPtr& r : list)
         EXPECT_TRUE(r->Status.isEmpty());
@@ -110,7 +112,7 @@ class StatusParse : public testing::TestWithParam<StatusCase> {};
 TEST_P(StatusParse, FillsModesAndMembers)
 {
     const RaidList list = namedPools(GetParam().listed);
-    EXPECT_TRUE(RaidParsers::ShowRAIDStatus(textOf(GetParam().text), list));
+    EXPECT_TRUE(ZpoolStatus::ShowRAIDStatus(textOf(GetParam().text), list));
     EXPECT_EQ(poolsWithMembers(list), GetParam().result);
 }
 
@@ -189,7 +191,7 @@ TEST(StatusParse, FailureMarkersReadNothing)
          {"no pools available\n", "Failed to load ZFS module stack.\n",
           "  pool: tank\nconfig:\n\ttank ONLINE 0 0 0\n\t  disk2 ONLINE 0 0 0\nno pools available\n"}) {
         const RaidList list = namedPools({"tank"});
-        EXPECT_FALSE(RaidParsers::ShowRAIDStatus(QString::fromUtf8(text), list)) << text;
+        EXPECT_FALSE(ZpoolStatus::ShowRAIDStatus(QString::fromUtf8(text), list)) << text;
         EXPECT_EQ(poolsWithMembers(list), Lines{"tank|-|1G|-|-|-|ONLINE"}) << text;
     }
 }
@@ -210,7 +212,7 @@ TEST_P(ImportParse, AppendsEjectedPoolsAfterImportedOnes)
     LogCapture log;
     RaidList list = namedPools({"tank"});
     list.first()->Status.append(std::make_shared<RaidStatus>());
-    RaidParsers::ShowUnimportRAID(textOf(GetParam().text), list);
+    ZpoolImportScan::ShowUnimportRAID(textOf(GetParam().text), list);
 
     Lines expected{"tank|-|1G|-|-|-|ONLINE"};
     expected.insert(expected.end(), GetParam().appended.begin(), GetParam().appended.end());

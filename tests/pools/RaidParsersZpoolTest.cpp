@@ -2,7 +2,9 @@
 // one disk offline and a mirror, then ejected one after the other.
 #include "PoolTestText.h"
 #include "support/RealZpool.h"
-#include "zpool/RaidParsers.h"
+#include "zpool/ZpoolImportScan.h"
+#include "zpool/ZpoolList.h"
+#include "zpool/ZpoolStatus.h"
 
 namespace {
 using RealZpool::run;
@@ -37,7 +39,7 @@ protected:
         RaidList list;
         for (int attempt = 0; attempt < 5; ++attempt) {
             const auto before = scripted();
-            list = RaidParsers::ShowRAIDList(run({"list"}));
+            list = ZpoolList::ShowRAIDList(run({"list"}));
             *figures = scripted();
             if (before == *figures)
                 break;
@@ -92,7 +94,7 @@ TEST_F(ParsersOnRealZpool, ReadWhatTheToolReports)
     EXPECT_TRUE(figures[mir].ends_with("ONLINE"));
 
     // zfs-fuse has no "status -L"; the product asks for it, the text is the same.
-    ASSERT_TRUE(RaidParsers::ShowRAIDStatus(run({"status"}), list));
+    ASSERT_TRUE(ZpoolStatus::ShowRAIDStatus(run({"status"}), list));
     EXPECT_EQ(find(list, rz)->RaidMode, "RaidZ");
     EXPECT_EQ(find(list, mir)->RaidMode, "Mirror");
     EXPECT_EQ(members(list, rz), rows(rz, "RaidZ", {scratch->disk(0) + " ONLINE", scratch->disk(1) + " ONLINE",
@@ -105,10 +107,10 @@ TEST_F(ParsersOnRealZpool, ReadWhatTheToolReports)
     list = listStable(&figures);
     EXPECT_FALSE(find(list, mir));
     EXPECT_EQ(picture(list, rz), figures[rz]);
-    ASSERT_TRUE(RaidParsers::ShowRAIDStatus(run({"status"}), list));
+    ASSERT_TRUE(ZpoolStatus::ShowRAIDStatus(run({"status"}), list));
     EXPECT_EQ(find(list, rz)->Status.size(), 3);
     const qsizetype imported = list.size();
-    RaidParsers::ShowUnimportRAID(run({"import"}), list);
+    ZpoolImportScan::ShowUnimportRAID(run({"import"}), list);
     const RaidInfoPtr ejected = find(list, mir);
     ASSERT_TRUE(ejected);
     EXPECT_GE(list.indexOf(ejected), imported);
@@ -117,9 +119,9 @@ TEST_F(ParsersOnRealZpool, ReadWhatTheToolReports)
 
     // Eject the degraded pool too.
     run({"export", rz});
-    list = RaidParsers::ShowRAIDList(run({"list"}));
+    list = ZpoolList::ShowRAIDList(run({"list"}));
     EXPECT_FALSE(find(list, rz));
-    RaidParsers::ShowUnimportRAID(run({"import"}), list);
+    ZpoolImportScan::ShowUnimportRAID(run({"import"}), list);
     EXPECT_EQ(picture(list, rz), (rz + "|-|-|-|-|-|DEGRADED EJECTED").toStdString());
     EXPECT_EQ(picture(list, mir), (mir + "|-|-|-|-|-|EJECTED").toStdString());
 }

@@ -13,6 +13,7 @@
 #include "devices/DiskEjector.h"
 #include "exec/RunCMD.h"
 #include "pools/RaidListArray.h"
+#include "zpool/ZpoolCreate.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -85,7 +86,7 @@ void DiskTableViewController::viewDidLoad()
 
     ui->CmdLabel->setText(QStringLiteral("zpool"));
     ui->OptionLabel->setText(QStringLiteral("create"));
-    ui->argTextFiled->setText(CreateCommand::DefaultOptionsText);
+    ui->argTextFiled->setText(ZpoolCreate::DefaultOptionsText);
     ui->argTextFiled->setCursorPosition(0);
 
     for (QWidget* w : advancedOptionControls())
@@ -279,7 +280,7 @@ void DiskTableViewController::clickEnable()
 
 void DiskTableViewController::setFlagDefault()
 {
-    ui->argTextFiled->setText(CreateCommand::DefaultOptionsText);
+    ui->argTextFiled->setText(ZpoolCreate::DefaultOptionsText);
     ui->argTextFiled->setCursorPosition(0);
     ui->argTextFiled->setCursorPosition(0);
 }

@@ -13,6 +13,7 @@
 #include "pools/ReplaceWorkflow.h"
 #include "pools/widgets/PoolTableModels.h"
 #include "zpool/ZpoolCMD.h"
+#include "zpool/ZpoolExport.h"
 #include "ui_RaidTableViewController.h"
 
 #include <QHeaderView>
@@ -349,7 +350,7 @@ void RaidTableViewController::Replace_EjectDisk(const UserInfo& payload)
         return;
     // zpool says why an export failed on stderr; keep it for the alert.
     const QString output =
-        RunCMD().runCmdAsAdminWithErrors(zpoolPath_, {QStringLiteral("export"), pool});
+        RunCMD().runCmdAsAdminWithErrors(zpoolPath_, ZpoolExport::arguments(pool));
 
     // Unplugging an enclosure under an imported pool loses the writes in
     // flight, so step 2 comes only once zpool no longer lists the pool.

@@ -1,7 +1,9 @@
 // The three parsers on generated texts of n pools with ten disks each.
 // The work per line is constant (the instruction count grows exactly tenfold
 // with the text); wall time grows faster once the records outgrow the caches.
-#include "zpool/RaidParsers.h"
+#include "zpool/ZpoolImportScan.h"
+#include "zpool/ZpoolList.h"
+#include "zpool/ZpoolStatus.h"
 
 #include <benchmark/benchmark.h>
 
@@ -58,7 +60,7 @@ void BM_ShowRAIDList(benchmark::State& state)
 {
     const QString text = listText(int(state.range(0)));
     for (auto _ : state)
-        benchmark::DoNotOptimize(RaidParsers::ShowRAIDList(text));
+        benchmark::DoNotOptimize(ZpoolList::ShowRAIDList(text));
     state.SetBytesProcessed(state.iterations() * text.size() * 2);
     state.SetComplexityN(state.range(0));
 }
@@ -76,7 +78,7 @@ void BM_ShowRAIDStatus(benchmark::State& state)
             list.append(r);
         }
         state.ResumeTiming();
-        benchmark::DoNotOptimize(RaidParsers::ShowRAIDStatus(text, list));
+        benchmark::DoNotOptimize(ZpoolStatus::ShowRAIDStatus(text, list));
         state.PauseTiming();
         list.clear();
         state.ResumeTiming();
@@ -90,7 +92,7 @@ void BM_ShowUnimportRAID(benchmark::State& state)
     const QString text = importText(int(state.range(0)));
     for (auto _ : state) {
         RaidList list;
-        RaidParsers::ShowUnimportRAID(text, list);
+        ZpoolImportScan::ShowUnimportRAID(text, list);
         benchmark::DoNotOptimize(list);
     }
     state.SetBytesProcessed(state.iterations() * text.size() * 2);
