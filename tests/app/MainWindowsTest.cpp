@@ -1,8 +1,8 @@
-#include "app/HelpPages.h"
-#include "app/widgets/AppDelegate.h"
-#include "app/widgets/Disclaimer.h"
-#include "create/widgets/TBInfoWindow.h"
+#include "app/AppDelegate.h"
 #include "support/MainWinHarness.h"
+#include "ui/Disclaimer.h"
+#include "ui/HelpPages.h"
+#include "ui/TBInfoWindow.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Creating a pool through the device window against the real zpool
 // (zfs-fuse), with the administrator runs going through the real helper.
-#include "create/widgets/TBInfoWindow.h"
+#include "ui/TBInfoWindow.h"
 
 #include "PanelFixture.h"
 #include "base/Notifications.h"

@@ -1,4 +1,4 @@
-#include "create/widgets/DiskTableViewController.h"
+#include "ui/DiskTableViewController.h"
 
 #include "PanelFixture.h"
 #include "base/Notifications.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers shared by the create-RAID panel and device window tests.
-#include "create/widgets/DiskTableViewController.h"
 #include "devices/VRLThunderboltInfo.h"
+#include "ui/DiskTableViewController.h"
 
 #include <QItemSelectionModel>
 #include <QTableView>

@@ -1,14 +1,14 @@
-#include "create/widgets/TBInfoWindow.h"
+#include "ui/TBInfoWindow.h"
 
 #include "PanelFixture.h"
 #include "base/Notifications.h"
 #include "create/RaidCreator.h"
-#include "create/widgets/DiskTableModel.h"
 #include "devices/FixtureRegistry.h"
 #include "devices/VRLScanDevice.h"
 #include "support/FakeTool.h"
 #include "support/RecordingEjector.h"
 #include "support/StandInElevator.h"
+#include "ui/DiskTableModel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "pools/RaidListArray.h"
-#include "pools/widgets/PoolTableModels.h"
 #include "support/MainWinHarness.h"
+#include "ui/PoolTableModels.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
-#include "app/AppContext.h"
 #include "devices/VRLHddInfo.h"
 #include "pools/PoolViewRules.h"
+#include "ui/AppContext.h"
 #include "zpool/RaidInfo.h"
 
 #include <QWidget>

@@ -1,18 +1,18 @@
-#include "create/widgets/DiskTableViewController.h"
+#include "ui/DiskTableViewController.h"
 
 #include "ui_DiskTableViewController.h"
 
-#include "app/widgets/Alerts.h"
 #include "base/Notifications.h"
 #include "create/CreateCommand.h"
 #include "create/DiskColumns.h"
 #include "create/DiskList.h"
 #include "create/DiskSelectionRules.h"
 #include "create/RaidCreator.h"
-#include "create/widgets/DiskTableModel.h"
 #include "devices/DiskEjector.h"
 #include "exec/RunCMD.h"
 #include "pools/RaidListArray.h"
+#include "ui/Alerts.h"
+#include "ui/DiskTableModel.h"
 #include "zpool/ZpoolCreate.h"
 
 #include <QApplication>

@@ -1,6 +1,5 @@
-#include "pools/widgets/RaidTableViewController.h"
+#include "ui/RaidTableViewController.h"
 
-#include "app/widgets/Alerts.h"
 #include "base/Log.h"
 #include "base/Notifications.h"
 #include "devices/DiskEjector.h"
@@ -11,7 +10,8 @@
 #include "pools/PoolRefresh.h"
 #include "pools/RaidListArray.h"
 #include "pools/ReplaceWorkflow.h"
-#include "pools/widgets/PoolTableModels.h"
+#include "ui/Alerts.h"
+#include "ui/PoolTableModels.h"
 #include "zpool/ZpoolCMD.h"
 #include "zpool/ZpoolExport.h"
 #include "ui_RaidTableViewController.h"

@@ -1,4 +1,4 @@
-#include "app/widgets/Disclaimer.h"
+#include "ui/Disclaimer.h"
 
 #include "ui_Disclaimer.h"
 

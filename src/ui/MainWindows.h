@@ -1,6 +1,6 @@
 #pragma once
-#include "app/AppContext.h"
 #include "devices/VolumeWatch.h"
+#include "ui/AppContext.h"
 
 #include <QMainWindow>
 

@@ -1,4 +1,4 @@
-#include "pools/widgets/PoolTableModels.h"
+#include "ui/PoolTableModels.h"
 
 #include "pools/PoolViewRules.h"
 

@@ -1,6 +1,6 @@
-#include "create/widgets/RaidCreateView.h"
+#include "ui/RaidCreateView.h"
 
-#include "pools/widgets/RaidTableViewController.h"
+#include "ui/RaidTableViewController.h"
 #include "ui_RaidCreateView.h"
 
 #include <QVBoxLayout>

@@ -1,11 +1,11 @@
-#include "app/AppContext.h"
+#include "app/AppDelegate.h"
 #include "app/CommandLine.h"
-#include "app/widgets/AppDelegate.h"
 #include "devices/DiskEjector.h"
-#include "pools/BayMemory.h"
 #include "devices/FixtureRegistry.h"
 #include "devices/LibmountVolumeWatch.h"
 #include "devices/SysfsRegistry.h"
+#include "pools/BayMemory.h"
+#include "ui/AppContext.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

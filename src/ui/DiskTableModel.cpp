@@ -1,4 +1,4 @@
-#include "create/widgets/DiskTableModel.h"
+#include "ui/DiskTableModel.h"
 
 #include "create/DiskColumns.h"
 #include "pools/DiskContents.h"

@@ -1,4 +1,4 @@
-#include "app/widgets/Alerts.h"
+#include "ui/Alerts.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,10 +1,10 @@
-#include "create/widgets/TBInfoWindow.h"
+#include "ui/TBInfoWindow.h"
 
 #include "ui_TBInfoWindow.h"
 
-#include "create/widgets/DiskTableViewController.h"
 #include "devices/ThunderBoltMonitor.h"
 #include "devices/VRLScanDevice.h"
+#include "ui/DiskTableViewController.h"
 
 #include <QComboBox>
 #include <QMessageBox>

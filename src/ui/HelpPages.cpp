@@ -1,4 +1,4 @@
-#include "app/HelpPages.h"
+#include "ui/HelpPages.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
-#include "app/AppContext.h"
 #include "devices/VRLThunderboltInfo.h"
+#include "ui/AppContext.h"
 
 #include <QWidget>
 

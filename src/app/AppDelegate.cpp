@@ -1,8 +1,8 @@
-#include "app/widgets/AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "app/HelpPages.h"
-#include "app/widgets/Disclaimer.h"
-#include "app/widgets/MainWindows.h"
+#include "ui/Disclaimer.h"
+#include "ui/HelpPages.h"
+#include "ui/MainWindows.h"
 
 #include <QApplication>
 #include <QDesktopServices>
