@@ -23,12 +23,15 @@ public:
     using Handler = std::function<void(const Notification&)>;
     using ObserverId = quint64;
 
+    // The process-wide centre; a test or a headless run may make its own.
     static NotificationCenter& defaultCenter();
 
     // sender == nullptr observes the name from any sender.
     ObserverId addObserver(const QString& name, const void* sender, Handler handler);
+    // Later posts skip the observer; a post already under way may still call it.
     void removeObserver(ObserverId id);
 
+    // Calls every observer of the name (and of this sender) before it returns.
     void post(const QString& name, const void* sender = nullptr, const UserInfo& userInfo = {});
 
 private:

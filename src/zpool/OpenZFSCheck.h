@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 
+// What the check looks at; tests point these at a temporary folder.
 struct OpenZFSProbePaths {
     QString ls = QStringLiteral("/bin/ls");
     QString sbinZpool = QStringLiteral("/usr/sbin/zpool");
@@ -11,12 +12,14 @@ struct OpenZFSProbePaths {
 };
 
 struct OpenZFSResult {
-    bool hasOpenZFS = false;
-    bool ZFSInstalled = false;
-    QString zpoolPath;
+    bool hasOpenZFS = false;    // a zpool tool is there
+    bool ZFSInstalled = false;  // the ZFS service is there (/dev/zfs or the zfs-fuse socket)
+    QString zpoolPath;          // the zpool found, /usr/sbin first; empty without one
 };
 
+// Finds the zpool tool and the ZFS service at start-up and for the command line.
 namespace OpenZFSCheck {
+// Lists each path with ls -l (LC_ALL=C); only "No such file or directory" counts as absent.
 OpenZFSResult check(const OpenZFSProbePaths& paths = {});
 
 inline const QString NoOpenZFSMessage = QStringLiteral("There haven`t OpenZFS in your system");

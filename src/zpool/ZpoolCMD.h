@@ -27,7 +27,8 @@ public:
     QString zpoolPath() const;
     void setZpoolPath(const QString& path);
 
-    // Synchronous on the calling thread.
+    // Synchronous on the calling thread: what the runner returned, "" for an
+    // unknown verb (which posts nothing).
     QString runCMD(const QString& verb, const QString& pool = {}, const QString& disk1 = {},
                    const QString& disk2 = {});
     // Runs the request (keys CMD, PoolName, Disk1, Disk2) on a new thread and
