@@ -1,6 +1,6 @@
 #include "pools/RaidListArray.h"
 #include "support/MainWinHarness.h"
-#include "ui/PoolTableModels.h"
+#include "ui/RaidListModel.h"
 
 #include <gtest/gtest.h>
 
