@@ -470,12 +470,14 @@ struct Builder {
                 continue;
             const QString who = QStringLiteral("Thunderbolt enclosure %1 (%2)")
                                     .arg(r.name(), readText(r.dir + QStringLiteral("/device_name")));
-            logOnce(r.authorized ? who + QStringLiteral(" cannot be matched with its PCIe devices; its disks are not listed.")
-                                 : who + QStringLiteral(" is not authorized; its disks are not listed."));
+            logOnce(who + (r.authorized ? QStringLiteral(" cannot be matched with its PCIe devices;")
+                                        : QStringLiteral(" is not authorized;")) +
+                    QStringLiteral(" its disks are not listed."));
         }
         forEachNode(pciRoot, [this](PciNode& n) {
             if (isMakerController(n) && n.thunderboltPath.isEmpty())
-                logOnce(QStringLiteral("SATA controller %1 (%2:%3) is not inside a Thunderbolt enclosure; its disks are in no bay.")
+                logOnce(QStringLiteral("SATA controller %1 (%2:%3) is not inside a Thunderbolt enclosure;"
+                                       " its disks are in no bay.")
                             .arg(n.address)
                             .arg(n.vendor, 4, 16, QLatin1Char('0'))
                             .arg(n.device, 4, 16, QLatin1Char('0')));
@@ -530,7 +532,8 @@ struct Builder {
             const QString portDir = n.dir + QLatin1Char('/') + ports[i];
             // port_no counts from 1; the ata numbers run across all controllers.
             bool ok = false;
-            int p = readText(portDir + QStringLiteral("/ata_port/") + ports[i] + QStringLiteral("/port_no")).toInt(&ok) - 1;
+            const QString portNo = portDir + QStringLiteral("/ata_port/") + ports[i] + QStringLiteral("/port_no");
+            int p = readText(portNo).toInt(&ok) - 1;
             if (!ok || p < 0)
                 p = i;
             const int port = tree.add(ahci, QStringLiteral("AppleAHCIPort"), QStringLiteral("PRT%1").arg(p),
