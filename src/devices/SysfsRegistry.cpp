@@ -1,5 +1,7 @@
 #include "devices/SysfsRegistry.h"
 
+#include "base/Log.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QSocketNotifier>
+#include <QtEndian>
 
 #include <libudev.h>
 
@@ -69,7 +72,18 @@ struct Router {
     quint64 route = 0;
     int depth = 0;
     QString dir;
+    qint64 vendor = 0;
+    qint64 device = 0;
+    bool authorized = false;
     int entry = -1;
+
+    QString name() const { return nameOf(domain, route); }
+    static QString nameOf(int domain, quint64 route) { return QStringLiteral("%1-%2").arg(domain).arg(route, 0, 16); }
+    bool isEnclosureModel() const
+    {
+        static const QList<qint64> models{771, 774, 782, 567, 568};
+        return vendor == kMakerVendor && models.contains(device);
+    }
 };
 
 int routeDepth(quint64 route)
@@ -85,17 +99,33 @@ quint64 parentRoute(quint64 route, int depth)
     return depth <= 1 ? 0 : route & ((quint64(1) << (8 * (depth - 1))) - 1);
 }
 
-std::optional<qint64> uidFromUuid(const QString& uuid)
+// The kernel writes a ROM UID into unique_id as two little-endian words
+// followed by eight 0xff bytes. Other UUIDs (fused into newer routers, or
+// made up by the host) carry no ROM UID.
+std::optional<qint64> uidFromUniqueId(const QString& text)
 {
-    QString hex = uuid;
-    hex.remove(QLatin1Char('-'));
-    if (hex.size() < 16)
+    static const QRegularExpression uuid(
+        QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (!uuid.match(text).hasMatch())
         return std::nullopt;
-    bool ok = false;
-    const quint64 v = hex.left(16).toULongLong(&ok, 16);
-    return ok ? std::optional<qint64>(qint64(v)) : std::nullopt;
+    const QByteArray bytes = QByteArray::fromHex(text.toLatin1());
+    if (bytes.mid(8) != QByteArray(8, '\xff'))
+        return std::nullopt;
+    return qint64(qFromLittleEndian<quint64>(bytes.constData()));
 }
 
+QString ueventValue(const QString& dir, const QString& key)
+{
+    const QStringList lines = readText(dir + QStringLiteral("/uevent")).split(QLatin1Char('\n'));
+    for (const QString& l : lines)
+        if (l.startsWith(key + QLatin1Char('=')))
+            return l.mid(key.size() + 1);
+    return QString();
+}
+
+// Routers only: XDomain peers (other computers on the cable) share the name
+// pattern and are told apart by their device type alone.
 std::vector<Router> readRouters(const QString& sysRoot)
 {
     static const QRegularExpression name(QStringLiteral("^(\\d+)-([0-9a-f]+)$"));
@@ -104,13 +134,16 @@ std::vector<Router> readRouters(const QString& sysRoot)
     const QStringList all = QDir(base).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& n : all) {
         const auto m = name.match(n);
-        if (!m.hasMatch())
-            continue;
         Router r;
+        r.dir = base + QLatin1Char('/') + n;
+        if (!m.hasMatch() || ueventValue(r.dir, QStringLiteral("DEVTYPE")) != QLatin1String("thunderbolt_device"))
+            continue;
         r.domain = m.captured(1).toInt();
         r.route = m.captured(2).toULongLong(nullptr, 16);
         r.depth = routeDepth(r.route);
-        r.dir = base + QLatin1Char('/') + n;
+        r.vendor = readHex(r.dir + QStringLiteral("/vendor")).value_or(0);
+        r.device = readHex(r.dir + QStringLiteral("/device")).value_or(0);
+        r.authorized = readText(r.dir + QStringLiteral("/authorized")).toInt() > 0;
         routers.push_back(r);
     }
     std::sort(routers.begin(), routers.end(), [](const Router& a, const Router& b) {
@@ -129,8 +162,11 @@ struct PciNode {
     qint64 classCode = 0;
     int deviceNumber = 0;
     int function = 0;
-    bool tunnelled = false;
+    bool removable = false;
+    bool tunnelled = false;  // below a host's Thunderbolt port
+    QStringList suppliers;   // PCI addresses this function has a device link to
     QString thunderboltPath;
+    PciNode* parent = nullptr;
     std::vector<PciNode> children;
 
     bool isBridge() const
@@ -139,6 +175,13 @@ struct PciNode {
         return sub == 0x0604 || sub == 0x0609;
     }
     bool isSata() const { return (classCode >> 8) == 0x0106; }
+    // "dddd:bb" of the bus behind a bridge, from the functions on it.
+    QString secondaryBus() const { return children.empty() ? QString() : children.front().address.left(7); }
+    // The first function behind a port if it is a bridge: a device's PCIe upstream port.
+    PciNode* upstreamPortBelow()
+    {
+        return !children.empty() && children.front().isBridge() ? &children.front() : nullptr;
+    }
 };
 
 std::vector<PciNode> readPci(const QString& dir)
@@ -158,79 +201,36 @@ std::vector<PciNode> readPci(const QString& dir)
         node.classCode = readHex(node.dir + QStringLiteral("/class")).value_or(0);
         node.deviceNumber = m.captured(1).toInt(nullptr, 16);
         node.function = m.captured(2).toInt();
-        node.tunnelled = readText(node.dir + QStringLiteral("/removable")) == QLatin1String("removable");
+        node.removable = readText(node.dir + QStringLiteral("/removable")) == QLatin1String("removable");
+        const QStringList links = QDir(node.dir).entryList({QStringLiteral("supplier:pci:*")},
+                                                           QDir::AllEntries | QDir::System);
+        for (const QString& l : links)
+            node.suppliers << l.mid(13);
         node.children = readPci(node.dir);
         nodes.push_back(std::move(node));
     }
     return nodes;
 }
 
+void linkParents(PciNode& node, QHash<QString, PciNode*>& byDir)
+{
+    byDir.insert(node.dir, &node);
+    for (PciNode& c : node.children) {
+        c.parent = &node;
+        linkParents(c, byDir);
+    }
+}
+
+void forEachNode(PciNode& node, const std::function<void(PciNode&)>& f)
+{
+    f(node);
+    for (PciNode& c : node.children)
+        forEachNode(c, f);
+}
+
 bool isMakerController(const PciNode& n)
 {
     return n.vendor == 0x1b21 && (n.device == 0x612 || n.device == 0x625);
-}
-
-// The enclosures' upstream ports along one Thunderbolt chain, host side first.
-struct Chain {
-    std::vector<PciNode*> ports;
-    bool ambiguous = false;
-};
-
-// An enclosure's SATA controllers sit behind the downstream bridges of its
-// own PCIe switch, so the bridge two levels above a controller is the
-// enclosure's upstream port. Ports nested in another port belong to the
-// same chain, further from the host.
-void collectPorts(PciNode& node, std::vector<PciNode*>& ancestors, std::vector<PciNode*>& ports,
-                  QHash<PciNode*, std::vector<PciNode*>>& portAncestors)
-{
-    for (PciNode& c : node.children) {
-        if (isMakerController(c) && ancestors.size() >= 2) {
-            PciNode* down = ancestors.back();
-            PciNode* up = ancestors[ancestors.size() - 2];
-            if (down->isBridge() && up->isBridge() && !portAncestors.contains(up)) {
-                ports.push_back(up);
-                portAncestors.insert(up, std::vector<PciNode*>(ancestors.begin(), ancestors.end() - 2));
-            }
-        }
-        ancestors.push_back(&c);
-        collectPorts(c, ancestors, ports, portAncestors);
-        ancestors.pop_back();
-    }
-}
-
-std::vector<Chain> enclosureChains(std::vector<PciNode>& hosts)
-{
-    std::vector<PciNode*> ports;
-    QHash<PciNode*, std::vector<PciNode*>> above;
-    for (PciNode& h : hosts) {
-        std::vector<PciNode*> ancestors;
-        collectPorts(h, ancestors, ports, above);
-    }
-    // Ports are found in tree order once their controllers are; put every
-    // port after the ports it is nested in.
-    std::stable_sort(ports.begin(), ports.end(),
-                     [&](PciNode* a, PciNode* b) { return above[a].size() < above[b].size(); });
-    std::vector<Chain> chains;
-    QHash<PciNode*, size_t> chainOf;
-    for (PciNode* p : ports) {
-        const std::vector<PciNode*>& anc = above[p];
-        auto outer = std::find_if(anc.begin(), anc.end(), [&](PciNode* a) { return chainOf.contains(a); });
-        if (outer == anc.end()) {
-            chainOf.insert(p, chains.size());
-            chains.push_back(Chain{{p}, false});
-            continue;
-        }
-        Chain& chain = chains[chainOf.value(*outer)];
-        // Each port must sit inside the previous one; anything else is no chain.
-        if (std::find(anc.begin(), anc.end(), chain.ports.back()) == anc.end())
-            chain.ambiguous = true;
-        chain.ports.push_back(p);
-        chainOf.insert(p, chainOf.value(*outer));
-    }
-    std::stable_sort(chains.begin(), chains.end(), [](const Chain& a, const Chain& b) {
-        return a.ports.front()->dir < b.ports.front()->dir;
-    });
-    return chains;
 }
 
 // ---- Block devices ----
@@ -261,33 +261,54 @@ QString serialFromVpd(const QString& path)
     return QString::fromLatin1(page.mid(4, length)).trimmed();
 }
 
-QString udevProperty(struct udev* u, const QString& sysname, const char* key)
+// udev writes unsafe bytes of a text as \xNN (ID_MODEL_ENC and the like).
+QString decodeUdevText(const QString& encoded)
 {
-    if (!u)
-        return QString();
-    udev_device* d = udev_device_new_from_subsystem_sysname(u, "block", sysname.toUtf8().constData());
-    if (!d)
-        return QString();
-    const char* v = udev_device_get_property_value(d, key);
-    const QString result = v ? QString::fromUtf8(v) : QString();
-    udev_device_unref(d);
-    return result;
+    const QByteArray in = encoded.toUtf8();
+    QByteArray out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        bool ok = false;
+        const int byte = i + 3 < in.size() && in[i] == '\\' && in[i + 1] == 'x' ? in.mid(i + 2, 2).toInt(&ok, 16) : 0;
+        if (ok) {
+            out += char(byte);
+            i += 3;
+        } else {
+            out += in[i];
+        }
+    }
+    return QString::fromUtf8(out).trimmed();
 }
 
 QString partitionName(const QString& partDir, int number)
 {
-    const QStringList lines = readText(partDir + QStringLiteral("/uevent")).split(QLatin1Char('\n'));
-    for (const QString& l : lines)
-        if (l.startsWith(QLatin1String("PARTNAME=")) && l.size() > 9)
-            return l.mid(9);
-    return QStringLiteral("Untitled %1").arg(number);
+    const QString name = ueventValue(partDir, QStringLiteral("PARTNAME"));
+    return name.isEmpty() ? QStringLiteral("Untitled %1").arg(number) : name;
 }
 
 struct Builder {
     QString sysRoot;
     QSet<QString> mounted;
-    struct udev* udevContext = nullptr;
+    SysfsRegistry::UdevProperties udev;
     RegistryTree tree;
+    std::vector<Router> routers;
+    PciNode pciRoot;  // the host bridges pci<dddd:bb> are its children
+    QHash<QString, PciNode*> pciByDir;
+    QSet<QString> slotBuses;  // "dddd:bb" of every bus behind a hotplug port
+    QSet<QString>* logged = nullptr;
+
+    void logOnce(const QString& line)
+    {
+        if (logged && logged->contains(line))
+            return;
+        if (logged)
+            logged->insert(line);
+        Log::write(line);
+    }
+
+    QString udevProperty(const QString& blockName, const char* key) const
+    {
+        return udev ? udev(blockName, key) : QString();
+    }
 
     bool isOpen(const QString& blockDir) const
     {
@@ -298,113 +319,184 @@ struct Builder {
                     .isEmpty();
     }
 
-    std::vector<Router> addRouters()
+    void addRouters()
     {
-        std::vector<Router> routers = readRouters(sysRoot);
+        routers = readRouters(sysRoot);
         QHash<int, int> domains;
-        QHash<QString, int> byKey;
-        auto key = [](int domain, quint64 route) {
-            return QStringLiteral("%1-%2").arg(domain).arg(route, 0, 16);
-        };
+        QHash<QString, int> byName;
         for (Router& r : routers) {
             if (!domains.contains(r.domain))
                 domains.insert(r.domain, tree.add(RegistryTree::Root, QStringLiteral("IOThunderboltController"),
                                                   QStringLiteral("domain%1").arg(r.domain)));
             int parent = domains.value(r.domain);
             if (r.depth > 0)
-                parent = byKey.value(key(r.domain, parentRoute(r.route, r.depth)), parent);
-            QVariantMap p;
-            if (auto v = readHex(r.dir + QStringLiteral("/vendor")))
-                p.insert(QStringLiteral("Device Vendor ID"), *v);
-            if (auto v = readHex(r.dir + QStringLiteral("/device")))
-                p.insert(QStringLiteral("Device Model ID"), *v);
+                parent = byName.value(Router::nameOf(r.domain, parentRoute(r.route, r.depth)), parent);
+            QVariantMap p{{QStringLiteral("Device Vendor ID"), r.vendor},
+                          {QStringLiteral("Device Model ID"), r.device},
+                          {QStringLiteral("Route String"), qint64(r.route)},
+                          {QStringLiteral("Depth"), qint64(r.depth)}};
             const QString vendorName = readText(r.dir + QStringLiteral("/vendor_name"));
             if (!vendorName.isEmpty())
                 p.insert(QStringLiteral("Device Vendor Name"), vendorName);
             const QString modelName = readText(r.dir + QStringLiteral("/device_name"));
             if (!modelName.isEmpty())
                 p.insert(QStringLiteral("Device Model Name"), modelName);
-            if (auto uid = uidFromUuid(readText(r.dir + QStringLiteral("/unique_id"))))
+            if (auto uid = uidFromUniqueId(readText(r.dir + QStringLiteral("/unique_id"))))
                 p.insert(QStringLiteral("UID"), *uid);
-            p.insert(QStringLiteral("Route String"), qint64(r.route));
-            p.insert(QStringLiteral("Depth"), qint64(r.depth));
-            r.entry = tree.add(parent, QStringLiteral("IOThunderboltSwitch"),
-                               QStringLiteral("IOThunderboltSwitch"), p,
-                               QString::number(r.route, 16));
-            byKey.insert(key(r.domain, r.route), r.entry);
+            r.entry = tree.add(parent, QStringLiteral("IOThunderboltSwitch"), QStringLiteral("IOThunderboltSwitch"),
+                               p, QString::number(r.route, 16));
+            byName.insert(r.name(), r.entry);
         }
-        return routers;
     }
-
-    std::vector<PciNode> hostBridges;
-    QStringList hostNames;
 
     void readPciTree()
     {
         static const QRegularExpression host(QStringLiteral("^pci[0-9a-f]{4}:[0-9a-f]{2}$"));
-        hostNames = subdirs(sysRoot + QStringLiteral("/devices"), host);
-        hostNames.sort();
-        for (const QString& h : std::as_const(hostNames)) {
+        QStringList hosts = subdirs(sysRoot + QStringLiteral("/devices"), host);
+        hosts.sort();
+        for (const QString& h : std::as_const(hosts)) {
             PciNode n;
             n.dir = sysRoot + QStringLiteral("/devices/") + h;
+            n.address = h.mid(3);
             n.children = readPci(n.dir);
-            hostBridges.push_back(std::move(n));
+            pciRoot.children.push_back(std::move(n));
+        }
+        linkParents(pciRoot, pciByDir);
+        const QString slotDir = sysRoot + QStringLiteral("/bus/pci/slots/");
+        for (const QString& s : QDir(slotDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            if (const QString bus = readText(slotDir + s + QStringLiteral("/address")).left(7); !bus.isEmpty())
+                slotBuses.insert(bus);
+    }
+
+    bool isHotplugPort(const PciNode& n) const { return n.isBridge() && slotBuses.contains(n.secondaryBus()); }
+
+    // The PCIe ports with a device that a domain tunnels to, in PCI order: the
+    // hotplug ports beside the NHI on the host's own Thunderbolt bridge, and
+    // ports the kernel linked to the NHI (integrated controllers).
+    std::vector<PciNode*> hostPorts(const PciNode& nhi)
+    {
+        std::vector<PciNode*> ports;
+        const PciNode* bridge = nhi.parent && nhi.parent->isBridge() ? nhi.parent->parent : nullptr;
+        forEachNode(pciRoot, [&](PciNode& n) {
+            const bool besideNhi = bridge && bridge->isBridge() && n.parent == bridge && &n != nhi.parent;
+            if (isHotplugPort(n) && (besideNhi || n.suppliers.contains(nhi.address)))
+                ports.push_back(&n);
+        });
+        return ports;
+    }
+
+    // A router's own PCIe functions that are no bridge: everything below its
+    // upstream port short of a hotplug port, behind which the next device
+    // sits. Bridges stay unmarked: a disk further down the chain must not
+    // find this router's path among its ancestors.
+    void markEnclosureFunctions(PciNode& port, const QString& path)
+    {
+        for (PciNode& c : port.children) {
+            if (!c.isBridge())
+                c.thunderboltPath = path;
+            else if (!isHotplugPort(c))
+                markEnclosureFunctions(c, path);
         }
     }
 
-    // Pairs the maker's routers (vendor 65), chain by chain and depth by
-    // depth, with the enclosures' upstream ports.
-    void pairChains(const std::vector<Router>& routers)
+    const Router* onlyChild(const Router& r) const
     {
-        std::vector<std::vector<const Router*>> routerChains;
-        std::vector<bool> routerAmbiguous;
-        for (const Router& head : routers) {
-            if (head.depth != 1)
-                continue;
-            std::vector<const Router*> makers;
-            bool ambiguous = false;
-            for (const Router* at = &head; at;) {
-                if (readHex(at->dir + QStringLiteral("/vendor")).value_or(0) == kMakerVendor)
-                    makers.push_back(at);
-                std::vector<const Router*> next;
-                for (const Router& r : routers)
-                    if (r.domain == at->domain && r.depth == at->depth + 1 &&
-                        parentRoute(r.route, r.depth) == at->route)
-                        next.push_back(&r);
-                ambiguous = ambiguous || next.size() > 1;
-                at = next.size() == 1 ? next.front() : nullptr;
+        const Router* child = nullptr;
+        for (const Router& c : routers)
+            if (c.domain == r.domain && c.depth == r.depth + 1 && parentRoute(c.route, c.depth) == r.route) {
+                if (child)
+                    return nullptr;
+                child = &c;
             }
-            if (makers.empty())
-                continue;
-            routerChains.push_back(makers);
-            routerAmbiguous.push_back(ambiguous);
-        }
+        return child;
+    }
 
-        const std::vector<Chain> pciChains = enclosureChains(hostBridges);
-        if (pciChains.size() != routerChains.size())
-            return;
-        for (size_t i = 0; i < pciChains.size(); ++i) {
-            const Chain& pc = pciChains[i];
-            if (pc.ambiguous || routerAmbiguous[i] || pc.ports.size() != routerChains[i].size())
+    // The next device's upstream port: the one device behind a hotplug port
+    // of this device's switch.
+    PciNode* nextUpstreamPort(PciNode& up)
+    {
+        std::vector<PciNode*> ports;
+        for (PciNode& c : up.children)
+            if (isHotplugPort(c))
+                ports.push_back(&c);
+        return ports.size() == 1 ? ports.front()->upstreamPortBelow() : nullptr;
+    }
+
+    // Gives each enclosure's own SATA controllers its "Thunderbolt Path".
+    // Per domain, the occupied host ports (PCI order) go with the authorized
+    // first-hop routers (route order; the kernel maps host ports to PCIe
+    // ports in that order) when they are as many. Along a chain, a router is
+    // matched only when its upstream port is found behind the previous
+    // enclosure's hotplug port; the walk ends at the first router that is
+    // not an authorized enclosure.
+    QSet<const Router*> pairChains()
+    {
+        QSet<const Router*> paired;
+        QSet<int> domains;
+        for (const Router& r : routers)
+            domains.insert(r.domain);
+        for (int d : std::as_const(domains)) {
+            const QString domainDir = QFileInfo(sysRoot + QStringLiteral("/bus/thunderbolt/devices/domain%1").arg(d))
+                                          .canonicalFilePath();
+            PciNode* nhi = pciByDir.value(QFileInfo(domainDir).path());
+            if (!nhi)
                 continue;
-            for (size_t k = 0; k < pc.ports.size(); ++k)
-                pc.ports[k]->thunderboltPath = tree.path(routerChains[i][k]->entry) + kUpAdapter;
+            const std::vector<PciNode*> occupied = hostPorts(*nhi);
+            for (PciNode* port : occupied)
+                forEachNode(*port, [](PciNode& n) { n.tunnelled = true; });
+            std::vector<const Router*> first;
+            for (const Router& r : routers)
+                if (r.domain == d && r.depth == 1 && r.authorized)
+                    first.push_back(&r);
+            if (first.size() != occupied.size())
+                continue;
+            for (size_t i = 0; i < first.size(); ++i) {
+                PciNode* up = occupied[i]->upstreamPortBelow();
+                for (const Router* r = first[i]; r && up && r->authorized && r->isEnclosureModel();) {
+                    markEnclosureFunctions(*up, tree.path(r->entry) + kUpAdapter);
+                    paired.insert(r);
+                    r = onlyChild(*r);
+                    up = nextUpstreamPort(*up);
+                }
+            }
         }
+        return paired;
+    }
+
+    void logLeftOut(const QSet<const Router*>& paired)
+    {
+        for (const Router& r : routers) {
+            if (!r.isEnclosureModel() || paired.contains(&r))
+                continue;
+            const QString who = QStringLiteral("Thunderbolt enclosure %1 (%2)")
+                                    .arg(r.name(), readText(r.dir + QStringLiteral("/device_name")));
+            logOnce(who + (r.authorized ? QStringLiteral(" cannot be matched with its PCIe devices;")
+                                        : QStringLiteral(" is not authorized;")) +
+                    QStringLiteral(" its disks are not listed."));
+        }
+        forEachNode(pciRoot, [this](PciNode& n) {
+            if (isMakerController(n) && n.thunderboltPath.isEmpty())
+                logOnce(QStringLiteral("SATA controller %1 (%2:%3) is not inside a Thunderbolt enclosure;"
+                                       " its disks are in no bay.")
+                            .arg(n.address)
+                            .arg(n.vendor, 4, 16, QLatin1Char('0'))
+                            .arg(n.device, 4, 16, QLatin1Char('0')));
+        });
     }
 
     void addPci()
     {
-        for (size_t i = 0; i < hostBridges.size(); ++i) {
-            const int host = tree.add(RegistryTree::Root, QStringLiteral("IOPCIBridge"),
-                                      QStringLiteral("pci-host"), {}, hostNames[int(i)].mid(3));
-            for (const PciNode& n : hostBridges[i].children)
+        for (const PciNode& h : pciRoot.children) {
+            const int host = tree.add(RegistryTree::Root, QStringLiteral("IOPCIBridge"), QStringLiteral("pci-host"),
+                                      {}, h.address);
+            for (const PciNode& n : h.children)
                 addFunction(n, host, false);
         }
     }
 
-    void addFunction(const PciNode& n, int parent, bool behindThunderbolt)
+    void addFunction(const PciNode& n, int parent, bool external)
     {
-        behindThunderbolt = behindThunderbolt || n.tunnelled || !n.thunderboltPath.isEmpty();
+        external = external || n.tunnelled || n.removable || !n.thunderboltPath.isEmpty();
         QVariantMap p{{QStringLiteral("vendor-id"), n.vendor},
                       {QStringLiteral("device-id"), n.device},
                       {QStringLiteral("class-code"), n.classCode}};
@@ -420,9 +512,9 @@ struct Builder {
         if (n.isBridge()) {
             const int iopp = tree.add(e, QStringLiteral("IOPCI2PCIBridge"), QStringLiteral("IOPP"));
             for (const PciNode& c : n.children)
-                addFunction(c, iopp, behindThunderbolt);
+                addFunction(c, iopp, external);
         } else if (n.isSata()) {
-            addAhci(n, e, behindThunderbolt);
+            addAhci(n, e, external);
         }
     }
 
@@ -436,8 +528,14 @@ struct Builder {
         const int ahci = tree.add(parent, QStringLiteral("AppleAHCI"), QStringLiteral("AppleAHCI"));
         QStringList ports = subdirs(n.dir, ata);
         sortByTrailingNumber(ports);
-        for (int p = 0; p < ports.size(); ++p) {
-            const QString portDir = n.dir + QLatin1Char('/') + ports[p];
+        for (int i = 0; i < ports.size(); ++i) {
+            const QString portDir = n.dir + QLatin1Char('/') + ports[i];
+            // port_no counts from 1; the ata numbers run across all controllers.
+            bool ok = false;
+            const QString portNo = portDir + QStringLiteral("/ata_port/") + ports[i] + QStringLiteral("/port_no");
+            int p = readText(portNo).toInt(&ok) - 1;
+            if (!ok || p < 0)
+                p = i;
             const int port = tree.add(ahci, QStringLiteral("AppleAHCIPort"), QStringLiteral("PRT%1").arg(p),
                                       {}, QString::number(p));
             for (const QString& h : subdirs(portDir, hostDir))
@@ -454,10 +552,13 @@ struct Builder {
     void addDisk(int port, const QString& scsiDir, const QString& blockName, bool external)
     {
         const QString blockDir = scsiDir + QStringLiteral("/block/") + blockName;
-        const QString model = readText(scsiDir + QStringLiteral("/model"));
+        // The SCSI "model" file keeps 16 characters of the ATA model; udev has it whole.
+        QString model = decodeUdevText(udevProperty(blockName, "ID_MODEL_ENC"));
+        if (model.isEmpty())
+            model = readText(scsiDir + QStringLiteral("/model"));
         QString serial = serialFromVpd(scsiDir + QStringLiteral("/vpd_pg80"));
         if (serial.isEmpty())
-            serial = udevProperty(udevContext, blockName, "ID_SERIAL_SHORT");
+            serial = udevProperty(blockName, "ID_SERIAL_SHORT");
         const bool removable = readText(blockDir + QStringLiteral("/removable")) == QLatin1String("1");
 
         QVariantMap driver;
@@ -484,7 +585,7 @@ struct Builder {
                    readText(blockDir + QLatin1Char('/') + b + QStringLiteral("/partition")).toInt();
         });
 
-        const QString table = udevProperty(udevContext, blockName, "ID_PART_TABLE_TYPE");
+        const QString table = udevProperty(blockName, "ID_PART_TABLE_TYPE");
         QString scheme = QStringLiteral("IOPartitionScheme");
         QString content;
         if (table == QLatin1String("gpt")) {
@@ -496,7 +597,7 @@ struct Builder {
         } else if (!table.isEmpty() || !parts.isEmpty()) {
             content = QStringLiteral("partition_scheme");
         } else {
-            content = udevProperty(udevContext, blockName, "ID_FS_TYPE");
+            content = udevProperty(blockName, "ID_FS_TYPE");
         }
 
         const qint64 sectors = readText(blockDir + QStringLiteral("/size")).toLongLong();
@@ -521,7 +622,7 @@ struct Builder {
                            {QStringLiteral("Leaf"), true},
                            {QStringLiteral("Open"), isOpen(partDir)},
                            {QStringLiteral("Size"), readText(partDir + QStringLiteral("/size")).toLongLong() * 512},
-                           {QStringLiteral("Content"), udevProperty(udevContext, part, "ID_PART_ENTRY_TYPE")},
+                           {QStringLiteral("Content"), udevProperty(part, "ID_PART_ENTRY_TYPE")},
                            {QStringLiteral("Partition ID"), qint64(number)}};
             tree.add(sch, QStringLiteral("IOMedia"), partitionName(partDir, number), pp,
                      QString::number(number));
@@ -536,12 +637,13 @@ bool isRealSysfs(const QString& sysRoot)
 }  // namespace
 
 SysfsRegistry::SysfsRegistry(const QString& sysRoot, QObject* parent)
-    : SysfsRegistry(sysRoot, QStringLiteral("/proc/self/mountinfo"), parent)
+    : SysfsRegistry(sysRoot, QStringLiteral("/proc/self/mountinfo"), UdevProperties(), parent)
 {
 }
 
-SysfsRegistry::SysfsRegistry(const QString& sysRoot, const QString& mountInfoPath, QObject* parent)
-    : Registry(parent), sysRoot_(sysRoot), mountInfoPath_(mountInfoPath)
+SysfsRegistry::SysfsRegistry(const QString& sysRoot, const QString& mountInfoPath, UdevProperties udevProperties,
+                             QObject* parent)
+    : Registry(parent), sysRoot_(sysRoot), mountInfoPath_(mountInfoPath), udevProperties_(std::move(udevProperties))
 {
     debounce_.setSingleShot(true);
     debounce_.setInterval(kDebounceMs);
@@ -549,6 +651,15 @@ SysfsRegistry::SysfsRegistry(const QString& sysRoot, const QString& mountInfoPat
     if (isRealSysfs(sysRoot_)) {
         udev_ = udev_new();
         startMonitor();
+        if (!udevProperties_ && udev_)
+            udevProperties_ = [this](const QString& blockName, const char* key) {
+                udev_device* d = udev_device_new_from_subsystem_sysname(udev_, "block", blockName.toUtf8().constData());
+                const char* v = d ? udev_device_get_property_value(d, key) : nullptr;
+                const QString value = v ? QString::fromUtf8(v) : QString();
+                if (d)
+                    udev_device_unref(d);
+                return value;
+            };
     }
     rebuild();
 }
@@ -563,15 +674,17 @@ SysfsRegistry::~SysfsRegistry()
 }
 
 RegistryTreePtr SysfsRegistry::build(const QString& sysRoot, const QString& mountInfoPath,
-                                     struct udev* udevContext)
+                                     const UdevProperties& udevProperties, QSet<QString>* logged)
 {
     Builder b;
-    b.sysRoot = sysRoot;
+    b.logged = logged;
+    // Canonical, so that a domain's resolved link finds its host interface.
+    b.sysRoot = QFileInfo(sysRoot).exists() ? QFileInfo(sysRoot).canonicalFilePath() : sysRoot;
     b.mounted = mountedDevices(mountInfoPath);
-    b.udevContext = udevContext;
-    const std::vector<Router> routers = b.addRouters();
+    b.udev = udevProperties;
+    b.addRouters();
     b.readPciTree();
-    b.pairChains(routers);
+    b.logLeftOut(b.pairChains());
     b.addPci();
     return std::make_shared<const RegistryTree>(std::move(b.tree));
 }
@@ -580,9 +693,10 @@ void SysfsRegistry::rebuild()
 {
     RegistryTreePtr next;
     {
-        // udev contexts are not thread-safe and a scan may rebuild from a worker thread.
+        // udev contexts are not thread-safe and a scan may rebuild from a worker thread;
+        // the lock guards logged_ too.
         QMutexLocker lock(&udevMutex_);
-        next = build(sysRoot_, mountInfoPath_, udev_);
+        next = build(sysRoot_, mountInfoPath_, udevProperties_, &logged_);
     }
     // Outside the lock: the announcements may lead to another query.
     replaceTree(next);

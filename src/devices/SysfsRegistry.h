@@ -1,7 +1,10 @@
 #pragma once
 #include "devices/Registry.h"
 
+#include <QSet>
 #include <QTimer>
+
+#include <functional>
 
 class QSocketNotifier;
 struct udev;
@@ -12,14 +15,19 @@ struct udev_monitor;
 //
 // Mapping (R = sysfs root, "/sys" normally):
 //
-//  Thunderbolt. Each R/bus/thunderbolt/devices/<d>-<route> (a router,
-//  <route> in hex) becomes an "IOThunderboltSwitch" entry named
-//  "IOThunderboltSwitch" at location <route>, below the entry
-//  "IOThunderboltController" "domain<d>" (a root child) and nested by route
-//  (the router one hop nearer the host is the parent). Properties:
+//  Thunderbolt. Each router R/bus/thunderbolt/devices/<d>-<route> (<route>
+//  in hex; "DEVTYPE=thunderbolt_device" in its uevent, so XDomain peers,
+//  other computers on the cable, are left out) becomes an
+//  "IOThunderboltSwitch" entry named "IOThunderboltSwitch" at location
+//  <route>, below the entry "IOThunderboltController" "domain<d>" (a root
+//  child) and nested by route (the router one hop nearer the host is the
+//  parent). Properties:
 //    "Device Vendor ID"   the "vendor" file (hex)      "Device Vendor Name"  "vendor_name"
 //    "Device Model ID"    the "device" file (hex)      "Device Model Name"   "device_name"
-//    "UID"   the first 64 bits of "unique_id" (a UUID), as a signed number
+//    "UID"   the ROM UID in "unique_id": the kernel writes it as two
+//            little-endian 32-bit words then eight 0xff bytes, so ROM UID
+//            0x000100010055AD90 reads "90ad5500-0100-0100-ffff-ffffffffffff".
+//            Absent for any other UUID (fused into newer routers, or made up).
 //    "Route String"  <route>        "Depth"  the number of bytes of <route>
 //
 //  PCI. Each host bridge R/devices/pci<dddd:bb> is an "IOPCIBridge"
@@ -30,28 +38,39 @@ struct udev_monitor;
 //    "pci<vendor>,<device>" otherwise (lower-case hex, no leading zeros).
 //  Properties: "vendor-id", "device-id", "class-code" (numbers).
 //
-//  Thunderbolt Path. sysfs does not say which router a tunnelled PCI port
-//  belongs to, so it is inferred. An enclosure's SATA controllers
-//  ("pci1b21,612"/"pci1b21,625") sit behind the downstream bridges of its
-//  own PCIe switch: the bridge two levels above a controller is the
-//  enclosure's upstream port. A port nested inside another belongs to the
-//  same daisy chain, further out. The chains, in PCI order, are paired with
-//  the host ports' router chains that hold routers of vendor 65, in
-//  (domain, route) order; along a chain the k-th port with the k-th such
-//  router by depth. When the counts differ or a chain branches, the pairing
-//  is not trusted and those ports get no "Thunderbolt Path", so their disks
-//  are listed under no enclosure rather than under a wrong one. A paired
-//  port carries "Thunderbolt Path" = the router's path +
-//  "/IOThunderboltPCIUpAdapter".
+//  Thunderbolt Path. sysfs does not say which router a tunnelled PCIe
+//  device belongs to, so it is proved from the topology, never guessed from
+//  what a device looks like (boards carry the same SATA controllers):
+//   - A domain's host interface is the parent of domain<d> (its NHI). Its
+//     host ports are the hotplug bridges (a slot in R/bus/pci/slots) beside
+//     the NHI on the host's Thunderbolt bridge, or linked to the NHI
+//     ("supplier:pci:<NHI>", integrated controllers). The host ports with a
+//     device, in PCI order, go with the domain's authorized routers at
+//     depth 1, in route order, only when they are as many.
+//   - The first function behind such a port is the router's PCIe upstream
+//     port. The next router of a chain (its only child) has its upstream
+//     port behind the one hotplug bridge of that switch that has a device.
+//   - Only authorized routers of the enclosure models (vendor 65, models
+//     771, 774, 782, 567, 568) are matched; the first router that is not
+//     one, or whose upstream port is not found, ends its chain; the routers
+//     before it keep theirs.
+//  A matched enclosure's own functions that are no bridge (those below its
+//  upstream port short of a hotplug bridge) carry "Thunderbolt Path" = the
+//  router's path + "/IOThunderboltPCIUpAdapter"; bridges never do, so no
+//  disk further down a chain inherits it. Enclosures left unmatched and
+//  controllers of the enclosures' type (1b21:0612, 1b21:0625) outside any
+//  enclosure are logged, each once per registry.
 //
 //  SATA. A function of class 0x0106xx gets a child "AppleAHCI"; its ports
-//  R/.../ata<N>, in order of N, become "AppleAHCIPort" "PRT<p>@<p>" (p counts
-//  from 0). Each SCSI device below a port that has a block device becomes
+//  R/.../ata<N> become "AppleAHCIPort" "PRT<p>@<p>", p being
+//  ata<N>/ata_port/ata<N>/port_no less one. Each SCSI device below a port
+//  that has a block device becomes
 //    "IOAHCIDevice@0" / "AppleAHCIDiskDriver" with
-//        "Model" (the "model" file), "Serial Number" (the "vpd_pg80" page, or
+//        "Model" (udev's ID_MODEL_ENC decoded, else the "model" file, which
+//        keeps 16 characters), "Serial Number" (the "vpd_pg80" page, or
 //        udev's ID_SERIAL_SHORT), "Physical Interconnect Location" "External"
-//        when the controller is behind Thunderbolt (a "removable" PCI
-//        function, or below a port with a Thunderbolt Path) or the disk is
+//        when the controller is behind Thunderbolt (below a host port, a
+//        "removable" PCI function, or with a Thunderbolt Path) or the disk is
 //        removable, "Internal" otherwise;
 //    / "IOAHCIBlockStorageDevice" / "IOBlockStorageDriver"
 //    / "IOMedia" "<Model> Media": the whole disk, "BSD Name" sdX, "Whole" true,
@@ -76,8 +95,13 @@ struct udev_monitor;
 class SysfsRegistry : public Registry {
     Q_OBJECT
 public:
+    // A block device's udev property by key ("" when it has none). On the
+    // real /sys, libudev answers when none is given.
+    using UdevProperties = std::function<QString(const QString& blockName, const char* key)>;
+
     explicit SysfsRegistry(const QString& sysRoot = QStringLiteral("/sys"), QObject* parent = nullptr);
-    SysfsRegistry(const QString& sysRoot, const QString& mountInfoPath, QObject* parent = nullptr);
+    SysfsRegistry(const QString& sysRoot, const QString& mountInfoPath, UdevProperties udevProperties = {},
+                  QObject* parent = nullptr);
     ~SysfsRegistry() override;
 
     // Reads sysfs now and publishes the differences.
@@ -85,9 +109,9 @@ public:
     bool isMonitoring() const { return notifier_ != nullptr; }
 
     // The tree of a sysfs root; udev is asked for what sysfs lacks only
-    // when it is given.
+    // when it is given. Lines already in `logged` are not logged again.
     static RegistryTreePtr build(const QString& sysRoot, const QString& mountInfoPath,
-                                 struct udev* udevContext = nullptr);
+                                 const UdevProperties& udevProperties = {}, QSet<QString>* logged = nullptr);
 
 protected:
     void aboutToQuery() override;
@@ -98,6 +122,8 @@ private:
 
     QString sysRoot_;
     QString mountInfoPath_;
+    UdevProperties udevProperties_;
+    QSet<QString> logged_;  // the tree is rebuilt before every query: log each line once
     struct udev* udev_ = nullptr;
     udev_monitor* monitor_ = nullptr;
     QSocketNotifier* notifier_ = nullptr;

@@ -1,6 +1,7 @@
 #include "TreeHelpers.h"
 #include "devices/SysfsRegistry.h"
 #include "devices/VRLScanDevice.h"
+#include "support/LogCapture.h"
 #include "support/ShellScript.h"
 
 #include <gtest/gtest.h>
@@ -10,165 +11,218 @@
 #include <QTemporaryDir>
 
 namespace {
-// A fake sysfs under a temporary directory.
+// ROM UID 0x000100010055AD90 as the kernel writes it.
+const QByteArray kRomUuid = "90ad5500-0100-0100-ffff-ffffffffffff";
+const QString kHost = "devices/pci0000:00";
+
+QString address(int bus, int device)
+{
+    return QString("0000:%1:%2.0").arg(bus, 2, 16, QChar('0')).arg(device, 2, 16, QChar('0'));
+}
+
+// A sysfs laid out like the real one: routers nested below their NHI and
+// linked from bus/thunderbolt/devices, hotplug ports named in bus/pci/slots.
+// machine() builds the host of the checks and keeps the paths rows change.
 struct FakeSysfs {
     QTemporaryDir dir;
+    QHash<QString, QString> udev;  // "sda/ID_MODEL_ENC" -> value
+    int ata = 0;
+    QString hostRouter, e1, chain, portB;
 
     void file(const QString& rel, const QByteArray& content) { writeFile(dir.filePath(rel), content + "\n"); }
-    void pci(const QString& rel, const char* vendor, const char* device, const char* cls, bool removable)
+    QString pci(const QString& parent, const QString& at, const QString& id, const char* cls = "060400")
     {
-        file(rel + "/vendor", vendor);
-        file(rel + "/device", device);
-        file(rel + "/class", cls);
-        file(rel + "/removable", removable ? "removable" : "fixed");
+        file(parent + "/" + at + "/vendor", "0x" + id.section(':', 0, 0).toLatin1());
+        file(parent + "/" + at + "/device", "0x" + id.section(':', 1).toLatin1());
+        file(parent + "/" + at + "/class", QByteArray("0x") + cls);
+        return parent + "/" + at;
     }
-    void router(const QString& name, const char* device, const char* model, const char* uuid)
+    QString hotplug(const QString& parent, const QString& at, int bus)  // the slot names the bus behind it
     {
-        const QString d = "bus/thunderbolt/devices/" + name;
-        file(d + "/vendor", name == "0-0" ? "0x8086" : "0x41");
-        file(d + "/device", device);
-        file(d + "/vendor_name", "Varnelo");
-        file(d + "/device_name", model);
-        file(d + "/unique_id", uuid);
+        file(QString("bus/pci/slots/%1/address").arg(bus), address(bus, 0).left(10).toLatin1());
+        return pci(parent, at, "8086:15ef");
     }
-    // A SATA disk at ATA port `ata` of a controller directory, with `partitions`.
-    void disk(const QString& controller, int ata, const QString& sd, const char* model, int minor, int partitions)
+    QString busLink(const QString& at, const QByteArray& type)
     {
-        const QString scsi = QString("%1/ata%2/host%3/target%3:0:0/%3:0:0:0").arg(controller).arg(ata).arg(ata - 1);
-        file(scsi + "/model", model);
-        writeFile(dir.filePath(scsi + "/vpd_pg80"), QByteArray("\x00\x80\x00\x0c", 4) + "  SER-" +
-                                                     sd.toLatin1().rightJustified(5, '0') + " ");
-        const QString block = scsi + "/block/" + sd;
-        file(block + "/size", "7814037168");
-        file(block + "/removable", "0");
-        file(block + "/dev", QString("8:%1").arg(minor).toLatin1());
-        for (int p = 1; p <= partitions; ++p) {
-            const QString part = block + "/" + sd + QString::number(p);
-            file(part + "/partition", QByteArray::number(p));
-            file(part + "/size", "409600");
-            file(part + "/dev", QString("8:%1").arg(minor + p).toLatin1());
-            file(part + "/uevent", p == 1 ? "MAJOR=8\nPARTN=1\nPARTNAME=EFI System Partition" : "PARTN=2");
+        file(at + "/uevent", "DEVTYPE=" + type);
+        QDir().mkpath(dir.filePath("bus/thunderbolt/devices"));
+        QFile::link(dir.filePath(at), dir.filePath("bus/thunderbolt/devices/" + at.section('/', -1)));
+        return at;
+    }
+    QString router(const QString& parent, const QString& name, const QByteArray& id, const QByteArray& uuid,
+                   bool authorized, const QByteArray& type = "thunderbolt_device")
+    {
+        const QString at = busLink(parent + "/" + name, type);
+        const QMap<QString, QByteArray> attributes{
+            {"vendor", id.split(':')[0]}, {"device", id.split(':')[1]}, {"vendor_name", "Varnelo"},
+            {"device_name", "Varnelo Quad"}, {"unique_id", uuid}, {"authorized", authorized ? "1" : "0"}};
+        for (auto a = attributes.begin(); a != attributes.end(); ++a)
+            file(at + "/" + a.key(), a.value());
+        return at;
+    }
+    QString domain(const QString& nhi, int d)  // with its host router
+    {
+        const QString at = busLink(nhi + QString("/domain%1").arg(d), "thunderbolt_domain");
+        return router(at, QString("%1-0").arg(d), "0x8086:0x15ef", "0b1c2d3e-4f50-6172-8394-a5b6c7d8e9f0", true);
+    }
+    void disk(const QString& ctl, const QString& sd, int portNo = 1, int partitions = 0)
+    {
+        const QString port = ctl + QString("/ata%1").arg(++ata);
+        file(port + QString("/ata_port/ata%1/port_no").arg(ata), QByteArray::number(portNo));
+        const QString scsi = port + QString("/host%1/target%1:0:0/%1:0:0:0").arg(ata);
+        file(scsi + "/model", "HDD 4000GB");
+        writeFile(dir.filePath(scsi + "/vpd_pg80"), QByteArray("\x00\x80\x00\x08", 4) + " SN-" + sd.toLatin1() + " ");
+        file(scsi + "/block/" + sd + "/size", "7814037168");
+        for (int p = 1; p <= partitions; ++p)
+            file(scsi + "/block/" + sd + "/" + sd + QString::number(p) + "/partition", QByteArray::number(p));
+    }
+    // An enclosure's PCIe switch on `bus` behind `port`: SATA controllers
+    // behind bridges 0-3 (0 and 3, two ports each, for the 625 type) and
+    // the chain's hotplug port, which it returns.
+    QString enclosure(const QString& port, int bus, const QStringList& disks, bool type625 = false)
+    {
+        const QString up = pci(port, address(bus, 0), "8086:15ef");
+        for (int i = 0; i < disks.size(); ++i) {
+            const int bridge = type625 ? (i / 2) * 3 : i;
+            const QString ctl = pci(pci(up, address(bus + 1, bridge), "8086:15ef"), address(bus + 2 + bridge, 0),
+                                    type625 ? "1b21:0625" : "1b21:0612", "010601");
+            if (!disks[i].isEmpty())
+                disk(ctl, disks[i], type625 ? 1 + i % 2 : 1);
         }
+        return hotplug(up, address(bus + 1, 4), bus + 6);
     }
-    // A PCI bridge of the enclosure below `parent`.
-    QString bridge(const QString& parent, const QString& name)
+
+    // A host Thunderbolt bridge (NHI, xHCI, hotplug ports A and B); a board
+    // PCIe switch with an onboard ASMedia controller and the internal disk
+    // sdz; enclosure 0-1 with sda-sdd on port A; 0-301 behind it, not authorized.
+    FakeSysfs()
     {
-        pci(parent + "/" + name, "0x8086", "0x15d3", "0x060400", true);
-        return parent + "/" + name;
+        const QString bridge = pci(pci(kHost, "0000:00:1c.4", "8086:a33c"), "0000:05:00.0", "8086:15ef");
+        const QString nhi = pci(pci(bridge, "0000:06:00.0", "8086:15ef"), "0000:07:00.0", "8086:15eb", "088000");
+        const QString a = hotplug(bridge, "0000:06:01.0", 0x08);
+        pci(pci(bridge, "0000:06:02.0", "8086:15ef"), "0000:3b:00.0", "8086:15ec", "0c0330");
+        portB = hotplug(bridge, "0000:06:04.0", 0x3c);
+        const QString board = pci(pci(kHost, "0000:00:1d.0", "8086:a330"), "0000:3d:00.0", "1b21:1182");
+        disk(pci(pci(board, "0000:3e:03.0", "1b21:1182"), "0000:3f:00.0", "1b21:0612", "010601"), "sdz", 1, 2);
+        hostRouter = domain(nhi, 0);
+        e1 = router(hostRouter, "0-1", "0x41:0x303", kRomUuid, true);
+        router(e1, "0-301", "0x41:0x303", "00020000-0000-0000-ffff-ffffffffffff", false);
+        chain = enclosure(a, 0x08, {"sda", "sdb", "sdc", "sdd"});
     }
 };
 
-const QString kUpstream = "devices/pci0000:00/0000:00:1c.4/0000:05:00.0";
-
-// One enclosure of the first layout on a host Thunderbolt root port, with
-// another behind it when `chained`; an internal AHCI disk too.
-void buildMachine(FakeSysfs& fs, bool chained)
-{
-    const QString host = "devices/pci0000:00";
-    fs.pci(host + "/0000:00:00.0", "0x8086", "0x3e34", "0x060000", false);
-    fs.pci(host + "/0000:00:1f.2", "0x8086", "0xa352", "0x010601", false);
-    fs.disk(host + "/0000:00:1f.2", 1, "sda", "INTERNAL SSD", 0, 2);
-    fs.pci(host + "/0000:00:1c.4", "0x8086", "0xa33c", "0x060400", false);
-    const QString up = fs.bridge(host + "/0000:00:1c.4", "0000:05:00.0");
-    const char* sd[] = {"sdb", "sdc", "sdd", "sde"};
-    for (int b = 0; b < 4; ++b) {
-        const QString ctl = fs.bridge(up, QString("0000:06:0%1.0").arg(b)) + QString("/0000:%1:00.0").arg(7 + b, 2, 16, QChar('0'));
-        fs.pci(ctl, "0x1b21", "0x0612", "0x010601", true);
-        fs.disk(ctl, 3 + 2 * b, sd[b], "HDD 4000GB", 16 * (b + 1), b == 0 ? 2 : 0);
-    }
-    fs.router("0-0", "0x15d2", "Host", "d0010000-0000-0000-0000-000000000001");
-    fs.router("0-1", "0x303", "Varnelo Quad TB2", "00e04c00-a1b2-c301-0000-000000000000");
-    if (!chained)
-        return;
-    const QString ctl2 = fs.bridge(fs.bridge(fs.bridge(up, "0000:06:04.0"), "0000:0c:00.0"), "0000:0d:03.0") + "/0000:0e:00.0";
-    fs.pci(ctl2, "0x1b21", "0x0612", "0x010601", true);
-    fs.disk(ctl2, 20, "sdf", "HDD 8000GB", 80, 0);
-    fs.router("0-301", "0x303", "Varnelo Quad TB2", "00e04c00-a1b2-c302-0000-000000000000");
-}
-
-QStringList scanOf(SysfsRegistry& registry, const QString& df = QString())
+TBList scan(SysfsRegistry& registry)
 {
     VRLScanDevice scanner(registry);
-    scanner.setDfRunner([df] { return df; });
+    scanner.setDfRunner([] { return QString(); });
     scanner.scanTBDevice();
-    return scanPicture(scanner.tbArray());
+    return scanner.tbArray();
 }
 
-QStringList find(SysfsRegistry& registry, const QString& cls, const std::function<QString(const RegistryEntry&)>& what)
+// Each enclosure as "route uid=UID: bay=disk ...".
+QStringList bays(const TBList& enclosures)
 {
-    RegistryIterator it;
-    registry.IOServiceGetMatchingServices(registry.IOServiceMatching(cls), it);
     QStringList out;
-    while (RegistryEntry e = Registry::IOIteratorNext(it))
-        out << what(e);
+    for (const VRLThunderboltInfoPtr& tb : enclosures) {
+        out << QString("%1 uid=%2:").arg(*tb->routeSring, 0, 16).arg(tb->uid ? QString::number(*tb->uid) : "-");
+        for (const VRLHddInfoPtr& h : tb->hddArray)
+            out.last() += " " + h->slotPath.value_or("-").right(1) + "=" + h->devPath.value_or("-").mid(5);
+    }
     return out;
 }
 }  // namespace
 
-TEST(SysfsRegistry, MapsAnEnclosureAndItsDisks)
+TEST(SysfsRegistry, OnlyTheEnclosuresOwnDisksAreInItsBays)
 {
     FakeSysfs fs;
-    buildMachine(fs, false);
-    fs.file("mountinfo", "36 25 8:18 / /media/alice/Data rw,relatime shared:1 - ext4 /dev/sdb2 rw");
-    SysfsRegistry registry(fs.dir.path(), fs.dir.filePath("mountinfo"));
+    fs.udev.insert("sda/ID_MODEL_ENC", "WDC\\x20WD40EFRX-68N32N0\\x20\\x20");
+    LogCapture log;
+    SysfsRegistry registry(fs.dir.path(), QString(),
+                           [&](const QString& b, const char* key) { return fs.udev.value(b + "/" + key); });
     EXPECT_FALSE(registry.isMonitoring());  // a fake root gets no udev monitor
-
-    // Only the mounted partition counts as open; the host router is the parent.
-    EXPECT_EQ(scanOf(registry, "/dev/sdb2 409600 1 409599 1% /media/alice/Data\n"),
-              (QStringList{"65/771 Varnelo|Varnelo Quad TB2 uid=63133960379745025 depth=1 parent=-3458483038843830272 route=1",
-                           "  Slot-A /dev/sdb HDD 4000GB|SER-00sdb|4000787030016",
-                           "    /dev/sdb2 /media/alice/Data|409600|409599",
-                           "  Slot-B /dev/sdc HDD 4000GB|SER-00sdc|4000787030016 blank",
-                           "  Slot-C /dev/sdd HDD 4000GB|SER-00sdd|4000787030016 blank",
-                           "  Slot-D /dev/sde HDD 4000GB|SER-00sde|4000787030016 blank"}));
-
-    // The registry shape the bay rules and the monitor rely on.
-    const QStringList controllers = find(registry, "IOPCIDevice", [](const RegistryEntry& e) {
-        return e.node()->name.startsWith("pci1b21") ? Registry::IORegistryEntryGetPath(e) : QString();
-    }).filter("pci");
-    ASSERT_EQ(controllers.size(), 4);
-    EXPECT_EQ(controllers[2],
-              "IOService:/pci-host@0000:00/pci-bridge@1c,4/IOPP/pci-bridge@0/IOPP/pci-bridge@2/IOPP/pci1b21,612@0");
-    // The internal disk is there, but not external.
-    const QStringList locations = find(registry, "AppleAHCIDiskDriver", [](const RegistryEntry& e) {
-        return Registry::IORegistryEntryCreateCFProperty(e, "Physical Interconnect Location").toString();
-    });
-    EXPECT_EQ(locations.count("Internal"), 1);
-    EXPECT_EQ(locations.count("External"), 4);
+    EXPECT_EQ(scanPicture(scan(registry)),
+              (QStringList{"65/771 Varnelo|Varnelo Quad uid=281479277292944 depth=1 parent=- route=1",
+                           "  Slot-A /dev/sda WDC WD40EFRX-68N32N0|SN-sda|4000787030016 blank",
+                           "  Slot-B /dev/sdb HDD 4000GB|SN-sdb|4000787030016 blank",
+                           "  Slot-C /dev/sdc HDD 4000GB|SN-sdc|4000787030016 blank",
+                           "  Slot-D /dev/sdd HDD 4000GB|SN-sdd|4000787030016 blank",
+                           "65/771 Varnelo|Varnelo Quad uid=512 depth=2 parent=281479277292944 route=769"}));
+    registry.rebuild();
+    EXPECT_EQ(log.lines(), (QStringList{
+        "Thunderbolt enclosure 0-301 (Varnelo Quad) is not authorized; its disks are not listed.",
+        "SATA controller 0000:3f:00.0 (1b21:0612) is not inside a Thunderbolt enclosure; its disks are in no bay."}));
 }
 
-TEST(SysfsRegistry, ChainedEnclosuresArePairedByDepth)
+TEST(SysfsRegistry, EnclosuresAreMatchedOnlyThroughTheirOwnRouters)
 {
-    FakeSysfs fs;
-    buildMachine(fs, true);
-    SysfsRegistry registry(fs.dir.path(), fs.dir.filePath("no-mountinfo"));
-    EXPECT_EQ(scanOf(registry).filter(QRegularExpression("depth=2|sdf")),
-              (QStringList{"65/771 Varnelo|Varnelo Quad TB2 uid=63133960379745026 depth=2 parent=63133960379745025 route=769",
-                           "  Slot-D /dev/sdf HDD 8000GB|SER-00sdf|4000787030016 blank"}));
-}
-
-TEST(SysfsRegistry, UnpairedChainsGiveNoThunderboltPath)
-{
-    // A second router with no PCI tunnel (a display, say): which router owns
-    // the enclosure's PCI ports is no longer known, so no disk is listed.
-    FakeSysfs fs;
-    buildMachine(fs, false);
-    fs.router("0-3", "0x303", "Varnelo Quad TB2", "00e04c00-a1b2-c303-0000-000000000000");
-    SysfsRegistry registry(fs.dir.path(), QString());
-    EXPECT_EQ(scanOf(registry).size(), 2);  // two enclosures, no disk lines
+    auto chained = [](const QByteArray& id) {
+        return [id](FakeSysfs& fs) {
+            fs.router(fs.e1, "0-301", id, "00020000-0000-0000-ffff-ffffffffffff", true);
+            fs.enclosure(fs.chain, 0x0e, {"sde"});
+        };
+    };
+    const QString first = "1 uid=281479277292944: A=sda B=sdb C=sdc D=sdd";
+    const struct {
+        const char* fault;
+        std::function<void(FakeSysfs&)> change;
+        QStringList bays;
+    } rows[] = {
+        {"onboard controller, unauthorized second enclosure", [](FakeSysfs&) {}, {first, "301 uid=512:"}},
+        {"chained enclosure", chained("0x41:0x303"), {first, "301 uid=512: A=sde"}},
+        {"chained router whose PCIe is missing",
+         [](FakeSysfs& fs) { fs.router(fs.e1, "0-301", "0x41:0x303", "00020000-0000-0000-ffff-ffffffffffff", true); },
+         {first, "301 uid=512:"}},
+        {"vendor-65 device of another model in the chain", chained("0x41:0x320"), {first}},
+        {"first enclosure with a switch inside",
+         [&](FakeSysfs& fs) {
+             const QString up = fs.chain.section('/', 0, -2);
+             const QString inner = fs.pci(fs.pci(up, "0000:09:05.0", "8086:15ef"), "0000:20:00.0", "1b21:1184");
+             fs.pci(fs.pci(inner, "0000:21:03.0", "1b21:1184"), "0000:22:00.0", "1b21:2142", "0c0330");
+             chained("0x41:0x303")(fs);
+         },
+         {first, "301 uid=512: A=sde"}},
+        {"XDomain peer claiming an enclosure's ids",
+         [](FakeSysfs& fs) { fs.router(fs.hostRouter, "0-3", "0x41:0x303", kRomUuid, false, "thunderbolt_xdomain"); },
+         {first, "301 uid=512:"}},
+        {"fused UUID", [](FakeSysfs& fs) { fs.file(fs.e1 + "/unique_id", "3a5e0c2f-8b1d-4e6a-9c7b-2d4f6a8b0c1e"); },
+         {"1 uid=-: A=sda B=sdb C=sdc D=sdd", "301 uid=512:"}},
+        {"unauthorized enclosure on host port B",
+         [](FakeSysfs& fs) { fs.router(fs.hostRouter, "0-3", "0x41:0x303", kRomUuid, false); },
+         {first, "301 uid=512:", "3 uid=281479277292944:"}},
+        {"second enclosure on host port B",
+         [](FakeSysfs& fs) {
+             fs.router(fs.hostRouter, "0-3", "0x41:0x30e", "00030000-0000-0000-ffff-ffffffffffff", true);
+             fs.enclosure(fs.portB, 0x3c, {"sdf", "", "", "sdg"}, true);
+         },
+         {first, "301 uid=512:", "3 uid=768: A=sdf D=sdg"}},
+        {"second domain earlier in PCI order, integrated controller",
+         [](FakeSysfs& fs) {
+             const QString nhi = fs.pci(kHost, "0000:00:0d.2", "8086:9a1b", "0c0340");
+             const QString port = fs.hotplug(kHost, "0000:00:07.0", 0x50);
+             fs.file(port + "/supplier:pci:0000:00:0d.2/sync_state_only", "0");
+             fs.router(fs.domain(nhi, 1), "1-1", "0x41:0x30e", "00040000-0000-0000-ffff-ffffffffffff", true);
+             fs.enclosure(port, 0x50, {"sdh", "sdi"}, true);
+         },
+         {first, "301 uid=512:", "1 uid=1024: A=sdh B=sdi"}},
+    };
+    for (const auto& row : rows) {
+        FakeSysfs fs;
+        row.change(fs);
+        SysfsRegistry registry(fs.dir.path(), QString());
+        EXPECT_EQ(bays(scan(registry)), row.bays) << row.fault;
+    }
 }
 
 TEST(SysfsRegistry, UnpluggingIsSeenAtTheNextQuery)
 {
     FakeSysfs fs;
-    buildMachine(fs, false);
     SysfsRegistry registry(fs.dir.path(), QString());
     int gone = 0;
     QObject::connect(&registry, &Registry::entriesTerminated, [&](const QList<RegistryEntry>& e) {
         for (const auto& x : e)
             gone += x.node()->name.startsWith("pci1b21,612") ? 1 : 0;
     });
-    QDir(fs.dir.filePath(kUpstream)).removeRecursively();
+    QDir(fs.dir.filePath(fs.chain.section('/', 0, -2))).removeRecursively();
     registry.rebuild();
     EXPECT_EQ(gone, 4);
 }
@@ -179,6 +233,6 @@ TEST(SysfsRegistry, RealSysfsDoesNotBreak)
         GTEST_SKIP() << "no /sys";
     SysfsRegistry registry;
     EXPECT_GT(registry.tree()->size(), 1);
-    for (const QString& line : scanOf(registry).filter(QRegularExpression("^\\S")))
+    for (const QString& line : scanPicture(scan(registry)).filter(QRegularExpression("^\\S")))
         EXPECT_TRUE(line.startsWith("65/")) << line.toStdString();
 }
