@@ -1,11 +1,12 @@
 #include "app/CommandLine.h"
 
-#include "app/NotificationCenter.h"
 #include "app/PoolListing.h"
+#include "base/NotificationCenter.h"
 #include "devices/VRLScanDevice.h"
 #include "exec/RunCMD.h"
-#include "exec/ZpoolCMD.h"
 #include "pools/PoolRefresh.h"
+#include "zpool/ZpoolCMD.h"
+#include "zpool/ZpoolList.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -93,8 +94,8 @@ int CommandLine::list(Registry& registry, bool json, QTextStream& out, QTextStre
     if (pools->isEmpty()) {
         // An empty list is either "no pools" or a zpool that could not do its
         // job; only the first may be printed as a result.
-        const QString text = RunCMD().runCmd(zfs.zpoolPath, {QStringLiteral("list")});
-        if (!text.contains(QLatin1String("no pools available"))) {
+        const QString text = RunCMD().runCmd(zfs.zpoolPath, ZpoolList::arguments());
+        if (!ZpoolList::saysNoPools(text)) {
             err << "tarnwell: " << zfs.zpoolPath << " list failed";
             const QString said = text.trimmed();
             if (!said.isEmpty())

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/OpenZFSCheck.h"
+#include "zpool/OpenZFSCheck.h"
 
 #include <QString>
 #include <QTextStream>

@@ -1,5 +1,5 @@
 #pragma once
-#include "pools/RaidInfo.h"
+#include "zpool/RaidInfo.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,12 +1,12 @@
 #pragma once
+#include "zpool/ZpoolCreate.h"
+
 #include <QString>
 #include <QStringList>
 
-// The argument list of `zpool create` as the create-RAID panel builds it.
+// The create-RAID panel's side of `zpool create`: its mode titles and how its
+// fields become the argument list ZpoolCreate builds.
 namespace CreateCommand {
-
-inline const QString DefaultOptionsText =
-    QStringLiteral("-f -o ashift=13 -O casesensitivity=insensitive -O normalization=formD");
 
 // The titles of the mode pop-up, in pop-up order.
 inline const QString Striped = QStringLiteral("STRIPED");
@@ -15,17 +15,10 @@ inline const QString RaidZ2 = QStringLiteral("RAID-Z2");
 inline const QStringList ModeTitles = {Striped, RaidZ, RaidZ2};
 enum ModeIndex { StripedIndex = 0, RaidZIndex = 1, RaidZ2Index = 2 };
 
-// What the options are when the edited text is not in use.
-QStringList defaultOptionArguments();
+// The layout of a mode title; "STRIPED" and any unknown title are striped.
+ZpoolCreate::Layout layout(const QString& modeTitle);
 
-// "raidz" / "raidz2" for the RAID-Z titles; empty for "STRIPED" and anything else.
-QString modeWord(const QString& modeTitle);
-
-// Splits at horizontal white space (tab and every Unicode space separator);
-// line breaks stay inside their token. Empty tokens are dropped.
-QStringList splitOptionsText(const QString& text);
-
-// "create", the options, the name as one argument, the mode word if any, the disks.
+// The edited options when useEditedOptions, else the default ones.
 QStringList arguments(bool useEditedOptions, const QString& optionsText, const QString& name,
                       const QString& modeTitle, const QStringList& diskPaths);
 

@@ -1,15 +1,15 @@
 #include "create/RaidCreator.h"
 
-#include "app/Log.h"
-#include "app/Notifications.h"
+#include "base/Log.h"
+#include "base/Notifications.h"
 #include "create/CreateCommand.h"
 #include "create/PoolMountPoint.h"
-#include "create/PoolName.h"
-#include "exec/ZpoolCMD.h"
-#include "pools/DiskContents.h"
 #include "devices/DiskEjector.h"
 #include "exec/Platform.h"
 #include "exec/RunCMD.h"
+#include "pools/DiskContents.h"
+#include "zpool/PoolName.h"
+#include "zpool/ZpoolCMD.h"
 
 RaidCreator::RaidCreator(RunCMD& runner, DiskEjector& ejector, NotificationCenter& center)
     : runner_(runner), ejector_(ejector), center_(center),

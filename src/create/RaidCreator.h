@@ -1,5 +1,5 @@
 #pragma once
-#include "app/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 #include "devices/VRLHddInfo.h"
 #include "pools/PoolRefresh.h"
 
@@ -64,8 +64,11 @@ public:
     // Default: list, status and import scan through zpool.
     void setPoolsLookup(PoolsLookup lookup) { poolsNow_ = std::move(lookup); }
 
+    // Runs before the panel's confirmation: may run the import scan as administrator.
     Check check(const RaidCreateRequest& request);
 
+    // Ejects the disks, runs zpool create, hands the new pool to the user and
+    // posts "ShowRAIDInfo" and "CreateRAIDFinish", whatever zpool said.
     Outcome create(const RaidCreateRequest& request);
 
     // One eject per path, in order, as the user; output ignored.

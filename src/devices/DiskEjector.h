@@ -24,6 +24,7 @@ public:
     DiskEjector() = default;
     explicit DiskEjector(DiskEjectorPaths paths) : paths_(std::move(paths)) {}
     virtual ~DiskEjector() = default;
+    // devPath is "/dev/NAME" of a whole disk; a path that is not one is left alone.
     virtual QString eject(const QString& devPath);
 
 private:

@@ -38,6 +38,7 @@ public:
     static RegistryTreePtr parse(const QByteArray& json, QString* error = nullptr);
 
 signals:
+    // A good file was read and its tree published.
     void reloaded();
 
 private:

@@ -90,8 +90,10 @@ public:
     explicit RegistryIterator(QList<RegistryEntry> entries);
 
     bool isNull() const { return !d_; }
+    // The next entry, or a null entry once every entry has been taken.
     RegistryEntry next();
     bool isExhausted() const;
+    // Adds entries after the untaken ones (notifications refill a drained cursor).
     void append(const QList<RegistryEntry>& entries);
 
 private:
@@ -125,6 +127,7 @@ public:
     explicit Registry(QObject* parent = nullptr);
     ~Registry() override;
 
+    // The current snapshot; it never changes under its holder.
     RegistryTreePtr tree() const;
     // Publishes a new snapshot: entries that disappear (by class and path)
     // are announced as terminated, entries that appear as published. The
@@ -136,6 +139,7 @@ public:
     // Every matching entry, in registry order (depth first, parents first).
     int IOServiceGetMatchingServices(const std::optional<MatchingDictionary>& matching,
                                      RegistryIterator& iterator);
+    // The iterator's next entry; null once it is exhausted.
     static RegistryEntry IOIteratorNext(RegistryIterator& iterator);
     // Absent keys are simply missing from the map.
     static QVariantMap IORegistryEntryCreateCFProperties(const RegistryEntry& entry);
@@ -146,8 +150,11 @@ public:
     // its ancestors nearest first.
     static QVariant IORegistryEntrySearchCFProperty(const RegistryEntry& entry, const QString& key,
                                                     int options);
+    // Null for the root and for a null entry.
     static RegistryEntry IORegistryEntryGetParentEntry(const RegistryEntry& entry);
+    // The direct children, in insertion order.
     static RegistryIterator IORegistryEntryGetChildIterator(const RegistryEntry& entry);
+    // RegistryTree::path of the entry; empty for a null entry.
     static QString IORegistryEntryGetPath(const RegistryEntry& entry);
     // The name without location; a non-zero status for a null entry.
     static int IORegistryEntryGetName(const RegistryEntry& entry, QString& name);
@@ -167,10 +174,12 @@ public:
                                          const std::optional<MatchingDictionary>& matching,
                                          MatchingCallback callback, RegistryIterator& iterator);
 
-    // Value helpers shared by the readers.
+    // Value helpers shared by the readers: the value when it has that type, else none.
     static std::optional<qint64> number(const QVariant& value);
     static std::optional<QString> text(const QVariant& value);
+    // True only for a bool true; a number or text never counts.
     static bool isTrue(const QVariant& value);
+    // Same class name and every property of the match present with an equal value.
     static bool matches(const RegistryEntry& entry, const MatchingDictionary& matching);
 
 signals:

@@ -1,6 +1,6 @@
 #include "devices/SysfsRegistry.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 #include <QDir>
 #include <QFile>

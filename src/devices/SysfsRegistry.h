@@ -106,6 +106,7 @@ public:
 
     // Reads sysfs now and publishes the differences.
     void rebuild();
+    // Whether udev events (pci, block, thunderbolt) rebuild the tree as devices come and go.
     bool isMonitoring() const { return notifier_ != nullptr; }
 
     // The tree of a sysfs root; udev is asked for what sysfs lacks only

@@ -1,7 +1,7 @@
 #include "devices/ThunderBoltMonitor.h"
 
-#include "app/Log.h"
-#include "app/Notifications.h"
+#include "base/Log.h"
+#include "base/Notifications.h"
 
 #include <QCoreApplication>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 #include "devices/Registry.h"
 
 #include <QObject>
@@ -16,13 +16,18 @@ public:
                                 NotificationCenter& center = NotificationCenter::defaultCenter(),
                                 QObject* parent = nullptr);
 
+    // Starts the watch (registerForThunderboltNotifications).
     void MonitorInit();
+    // Asks for publish and terminate notifications of PCI entries and drains
+    // the entries already present, which primes the watch.
     void registerForThunderboltNotifications();
+    // Post "TBDeviceAttached" / "TBDeviceDeattached" per enclosure controller, once primed.
     void tbDeviceAdded(RegistryIterator& iterator);
     void tbDeviceRemoved(RegistryIterator& iterator);
     // The entry's registry name, or absent when it cannot be read.
     std::optional<QString> devicenameForThunderboltObject(const RegistryEntry& entry);
 
+    // True once the entries present at the start have been consumed.
     bool notificationsArePrimed() const { return notificationsArePrimed_; }
 
 private:

@@ -9,7 +9,7 @@ struct VRLHddInfo {
     std::optional<QString> hddSN;
     std::optional<QString> devPath;   // "/dev/diskN"; "" without a BSD name; absent without whole media
     std::optional<QString> slotPath;  // "Slot-A".."Slot-D" or absent
-    bool isUnFormated = false;
+    bool isUnFormated = false;        // the whole disk has no "Content" (no partition table)
     std::optional<qint64> diskSize;   // bytes
     QList<VRLBsdInfoPtr> bsdPathArray;
 };

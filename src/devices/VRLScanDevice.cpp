@@ -1,6 +1,6 @@
 #include "devices/VRLScanDevice.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "exec/RunCMD.h"
 
 #include <QRegularExpression>

@@ -21,14 +21,20 @@ public:
     void resetArray(const QString& category);
     // "thunderbolt" or "hdd": runs the query; the status, 0 on success.
     int scanForDeviceName(const QString& category, RegistryIterator& iterator);
+    // Appends each of the maker's enclosures among the switches to tbArray.
     void getThunderboltInfo(RegistryIterator& iterator);
+    // Appends each disk to the enclosure its "Thunderbolt Path" names, with its bay.
     void getHddInfo(RegistryIterator& iterator);
+    // Fills that disk's device path and size and its open leaf partitions from the subtree.
     void searchPartition(const RegistryEntry& entry, qsizetype tbIndex, qsizetype hddIndex);
+    // Gives the partitions their mount point and sizes from the disk-usage table.
     void getMountPoint();
     // Enclosures, then disks, then mount points. Appends to tbArray.
     void scanTBDevice();
 
+    // The enclosures found, with their disks and partitions.
     const TBList& tbArray() const { return tbArray_; }
+    // Other disks and Thunderbolt devices: no scan fills them; resetArray replaces them.
     const HddList& otherDiskArray() const { return otherDiskArray_; }
     const TBList& otherTBArray() const { return otherTBArray_; }
 

@@ -9,6 +9,7 @@ public:
     Q_ENUM(Change)
     using QObject::QObject;
     ~VolumeWatch() override = default;
+    // Begins emitting volumesChanged; the base class never emits (tests emit it).
     virtual void start() {}
 
 signals:

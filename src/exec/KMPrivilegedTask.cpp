@@ -1,7 +1,7 @@
 #include "exec/KMPrivilegedTask.h"
 
-#include "app/NotificationCenter.h"
-#include "app/Notifications.h"
+#include "base/NotificationCenter.h"
+#include "base/Notifications.h"
 #include "exec/PrivilegedSession.h"
 
 #include <QDir>

@@ -5,6 +5,7 @@
 // One administrator run, on the process-wide PrivilegedSession.
 class KMPrivilegedTask {
 public:
+    // The current directory is the process's, as the tool would inherit it.
     KMPrivilegedTask();
 
     void setLaunchPath(const QString& path) { launchPath_ = path; }
@@ -19,7 +20,9 @@ public:
 
     // 0 on success, PrivilegedSession::StatusCanceled when the user dismissed
     // the dialog, any other non-zero value on failure.
+    // Runs the tool to its end; the output is kept only on success.
     int launch();
+    // Posts "KMPrivilegedTaskDidTerminateNotification" once after a successful launch.
     void waitUntilExit();
     bool isRunning() const { return isRunning_; }
     QString output() const { return output_; }

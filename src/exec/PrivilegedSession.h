@@ -24,8 +24,11 @@ public:
         QString output;  // the tool's standard output (Merged: and error) on success
     };
 
+    // The process-wide session; its authorization is shared by every caller.
     static PrivilegedSession& instance();
 
+    // Runs the tool as root, asking for the authorization first when there is
+    // none yet; safe from any thread, one request at a time. Standard output only.
     Result run(const QString& launchPath, const QStringList& arguments);
     Result run(const QString& launchPath, const QStringList& arguments,
                ToolProcess::Streams streams);

@@ -1,6 +1,6 @@
 #include "exec/RunCMD.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "exec/KMPrivilegedTask.h"
 #include "exec/PrivilegedSession.h"
 #include "exec/ToolProcess.h"

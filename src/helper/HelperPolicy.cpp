@@ -1,8 +1,23 @@
 #include "helper/HelperPolicy.h"
 
+#include "zpool/ZpoolCreate.h"
+#include "zpool/ZpoolDestroy.h"
+#include "zpool/ZpoolDetach.h"
+#include "zpool/ZpoolExport.h"
+#include "zpool/ZpoolImport.h"
+#include "zpool/ZpoolImportScan.h"
+#include "zpool/ZpoolList.h"
+#include "zpool/ZpoolOffline.h"
+#include "zpool/ZpoolOnline.h"
+#include "zpool/ZpoolReplace.h"
+#include "zpool/ZpoolStatus.h"
+
 #include <QDir>
 #include <QRegularExpression>
 #include <QSet>
+
+#include <optional>
+#include <vector>
 
 namespace {
 using HelperPolicy::Context;
@@ -74,32 +89,34 @@ Verdict checkProperty(const QString& kv)
     return allow();
 }
 
+// The value of a create option whose shape says it takes one.
+Verdict checkOptionValue(ZpoolShape::Value kind, const QString& value)
+{
+    if (kind == ZpoolShape::Value::Property)
+        return checkProperty(value);
+    if (kind == ZpoolShape::Value::MountPoint)
+        return isMountpointValue(value) ? allow()
+                                        : refuse(QStringLiteral("bad mount point \"%1\"").arg(value));
+    return HelperPolicy::isVolumePath(value) ? allow()
+                                             : refuse(QStringLiteral("bad altroot \"%1\"").arg(value));
+}
+
 Verdict checkCreate(const QStringList& args)
 {
+    const ZpoolShape& shape = ZpoolCreate::shape();
     qsizetype i = 1;
     while (i < args.size() && isOption(args[i])) {
         const QString& option = args[i];
-        if (option == QLatin1String("-f") || option == QLatin1String("-n") ||
-            option == QLatin1String("-d")) {
+        const auto kind = shape.options.constFind(option);
+        if (kind != shape.options.cend() && *kind == ZpoolShape::Value::None) {
             ++i;
             continue;
         }
         if (i + 1 >= args.size())
             return refuse(QStringLiteral("%1 needs a value").arg(option));
-        const QString& value = args[i + 1];
-        Verdict v;
-        if (option == QLatin1String("-o") || option == QLatin1String("-O"))
-            v = checkProperty(value);
-        else if (option == QLatin1String("-m"))
-            v = isMountpointValue(value)
-                    ? allow()
-                    : refuse(QStringLiteral("bad mount point \"%1\"").arg(value));
-        else if (option == QLatin1String("-R"))
-            v = HelperPolicy::isVolumePath(value)
-                    ? allow()
-                    : refuse(QStringLiteral("bad altroot \"%1\"").arg(value));
-        else
+        if (kind == shape.options.cend())
             return refuse(QStringLiteral("create does not take %1").arg(option));
+        const Verdict v = checkOptionValue(*kind, args[i + 1]);
         if (!v.allowed)
             return v;
         i += 2;
@@ -115,52 +132,64 @@ Verdict checkCreate(const QStringList& args)
     return allow();
 }
 
-Verdict checkZpool(const QStringList& args)
+// Whether the arguments fit one subcommand's shape. countFits tells a
+// refusal for the number of operands apart from one for their text.
+Verdict checkShape(const ZpoolShape& rule, const QStringList& args, bool* countFits)
 {
-    if (args.isEmpty())
-        return refuse(QStringLiteral("zpool needs a subcommand"));
-    const QString sub = args.first();
-    if (sub == QLatin1String("create"))
-        return checkCreate(args);
-
-    struct Rule {
-        QSet<QString> flags;
-        qsizetype minOperands;
-        qsizetype maxOperands;  // -1: any number
-        bool devicesAfterPool;  // else every operand is a pool
-    };
-    static const QMap<QString, Rule> rules = {
-        {QStringLiteral("list"), {{}, 0, -1, false}},
-        {QStringLiteral("status"), {{"-L", "-P", "-v", "-x"}, 0, -1, false}},
-        {QStringLiteral("import"), {{}, 0, 1, false}},
-        {QStringLiteral("export"), {{}, 1, 1, false}},
-        {QStringLiteral("destroy"), {{}, 1, 1, false}},
-        {QStringLiteral("replace"), {{"-f"}, 2, 3, true}},
-        {QStringLiteral("online"), {{}, 2, -1, true}},
-        {QStringLiteral("offline"), {{}, 2, -1, true}},
-        {QStringLiteral("detach"), {{}, 2, 2, true}},
-    };
-    const auto rule = rules.constFind(sub);
-    if (rule == rules.cend())
-        return refuse(QStringLiteral("zpool %1 is not used").arg(sub));
-
+    const QString& sub = rule.subcommand;
+    *countFits = false;
     qsizetype i = 1;
     for (; i < args.size() && isOption(args[i]); ++i) {
-        if (!rule->flags.contains(args[i]))
+        if (!rule.options.contains(args[i]))
             return refuse(QStringLiteral("zpool %1 does not take %2").arg(sub, args[i]));
     }
     const QStringList operands = args.mid(i);
-    if (operands.size() < rule->minOperands ||
-        (rule->maxOperands >= 0 && operands.size() > rule->maxOperands))
+    if (operands.size() < rule.minOperands ||
+        (rule.maxOperands >= 0 && operands.size() > rule.maxOperands))
         return refuse(QStringLiteral("wrong number of operands for zpool %1").arg(sub));
+    *countFits = true;
     for (qsizetype j = 0; j < operands.size(); ++j) {
-        const bool ok = (rule->devicesAfterPool && j > 0) ? isDeviceOperand(operands[j])
-                                                          : isPoolOperand(operands[j]);
+        const bool ok = (rule.devicesAfterPool && j > 0) ? isDeviceOperand(operands[j])
+                                                         : isPoolOperand(operands[j]);
         if (!ok)
             return refuse(
                 QStringLiteral("\"%1\" is not a valid operand of zpool %2").arg(operands[j], sub));
     }
     return allow();
+}
+
+Verdict checkZpool(const QStringList& args)
+{
+    if (args.isEmpty())
+        return refuse(QStringLiteral("zpool needs a subcommand"));
+    const QString sub = args.first();
+    if (sub == ZpoolCreate::shape().subcommand)
+        return checkCreate(args);
+
+    // Every subcommand Tarnwell runs besides create, as its unit states it.
+    // A request passes when it fits one of them; import has two (the scan,
+    // and the import of one pool).
+    static const std::vector<const ZpoolShape*> shapes = {
+        &ZpoolList::shape(),    &ZpoolStatus::shape(), &ZpoolImportScan::shape(),
+        &ZpoolImport::shape(),  &ZpoolExport::shape(), &ZpoolDestroy::shape(),
+        &ZpoolReplace::shape(), &ZpoolOnline::shape(), &ZpoolOffline::shape(),
+        &ZpoolDetach::shape()};
+    std::optional<Verdict> refusal;
+    bool refusalCountFits = false;
+    for (const ZpoolShape* shape : shapes) {
+        if (shape->subcommand != sub)
+            continue;
+        bool countFits = false;
+        const Verdict v = checkShape(*shape, args, &countFits);
+        if (v.allowed)
+            return v;
+        // Say what is wrong for the form whose operand count the request has.
+        if (!refusal || (countFits && !refusalCountFits)) {
+            refusal = v;
+            refusalCountFits = countFits;
+        }
+    }
+    return refusal ? *refusal : refuse(QStringLiteral("zpool %1 is not used").arg(sub));
 }
 
 Verdict checkChown(const QStringList& args, const Context& context)

@@ -22,6 +22,9 @@ struct Verdict {
     QString reason;  // why not, when refused
 };
 
+// Whether tarnwell-helper may run `path` with `arguments` as root now: zpool
+// in the shapes of the zpool units, chown of a mounted pool's own mount
+// point to the requesting user, umount of a partition mounted only at volume paths.
 Verdict check(const QString& path, const QStringList& arguments, const Context& context);
 
 // An absolute, normalised path outside the system's own directories and not

@@ -1,6 +1,6 @@
 #pragma once
 #include "devices/VRLThunderboltInfo.h"
-#include "pools/RaidInfo.h"
+#include "zpool/RaidInfo.h"
 
 class BayMemory;
 

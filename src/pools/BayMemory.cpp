@@ -1,6 +1,6 @@
 #include "pools/BayMemory.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 #include <QDateTime>
 #include <QDir>

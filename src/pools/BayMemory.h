@@ -20,10 +20,13 @@ public:
     // The default file lives in the user's configuration folder.
     explicit BayMemory(const QString& path = defaultPath());
 
+    // tarnwell/bays.json in the user's configuration folder.
     static QString defaultPath();
     QString path() const { return path_; }
 
+    // nullopt for a member never seen in a bay.
     std::optional<Place> recall(const QString& pool, const QString& member) const;
+    // Kept in memory until save().
     void remember(const QString& pool, const QString& member, const Place& place);
     // Writes the file when something changed since it was read; failures are logged.
     void save();

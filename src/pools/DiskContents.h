@@ -1,6 +1,6 @@
 #pragma once
 #include "devices/VRLHddInfo.h"
-#include "pools/RaidInfo.h"
+#include "zpool/RaidInfo.h"
 
 #include <QStringList>
 

@@ -1,20 +1,22 @@
 #include "pools/PoolRefresh.h"
 
 #include "devices/VRLScanDevice.h"
-#include "exec/ZpoolCMD.h"
 #include "pools/BayMapping.h"
 #include "pools/RaidListArray.h"
-#include "pools/RaidParsers.h"
+#include "zpool/ZpoolCMD.h"
+#include "zpool/ZpoolImportScan.h"
+#include "zpool/ZpoolList.h"
+#include "zpool/ZpoolStatus.h"
 
 PoolRefresh::Pools PoolRefresh::readPools(ZpoolCMD& zpool, bool includeEjected)
 {
     Pools result;
-    result.pools = RaidParsers::ShowRAIDList(zpool.runCMD(QStringLiteral("LIST")));
-    result.statusParsed = RaidParsers::ShowRAIDStatus(zpool.runCMD(QStringLiteral("STATUS")), result.pools);
+    result.pools = ZpoolList::ShowRAIDList(zpool.runCMD(QStringLiteral("LIST")));
+    result.statusParsed = ZpoolStatus::ShowRAIDStatus(zpool.runCMD(QStringLiteral("STATUS")), result.pools);
     if (includeEjected) {
         const QString text = zpool.runCMD(QStringLiteral("LIST EJECTED"));
         result.canceled = text == QLatin1String("Canceled");
-        RaidParsers::ShowUnimportRAID(text, result.pools);
+        ZpoolImportScan::ShowUnimportRAID(text, result.pools);
     }
     return result;
 }

@@ -1,6 +1,6 @@
 #pragma once
-#include "app/NotificationCenter.h"
-#include "pools/RaidInfo.h"
+#include "base/NotificationCenter.h"
+#include "zpool/RaidInfo.h"
 
 #include <optional>
 
@@ -14,6 +14,8 @@ struct ButtonStates {
     std::optional<bool> detachVisible, onlineVisible;
 };
 
+// The buttons once the view has loaded, and after a pool or a member row is
+// selected (nullptr: the selection was cleared).
 ButtonStates viewLoaded(bool gateOpen);
 ButtonStates listSelectChange(const RaidInfo* selectedPool);
 ButtonStates statusSelectChange(const RaidStatus* selectedMember);
@@ -24,6 +26,8 @@ bool isDeviceRow(const RaidStatus& member);
 // Replace may be offered for this member.
 bool replaceAllowed(const RaidStatus& member);
 
+// Black for a pool that is "ONLINE" or "EJECTED" and a member that is
+// "ONLINE"; red for anything else.
 enum class TextColour { Black, Red };
 TextColour poolRowColour(const RaidInfo& pool);
 TextColour memberRowColour(const RaidStatus& member);

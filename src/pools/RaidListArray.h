@@ -1,5 +1,5 @@
 #pragma once
-#include "pools/RaidInfo.h"
+#include "zpool/RaidInfo.h"
 
 // The process-wide pool list. It is replaced, never cleared: whoever holds the
 // previous list keeps its records.

@@ -1,6 +1,6 @@
 #include "pools/ReplaceWorkflow.h"
 
-#include "pools/RaidParsers.h"
+#include "zpool/ZpoolList.h"
 
 #include <QSet>
 
@@ -209,7 +209,7 @@ bool exportConfirmed(const QString& listText, const QString& pool)
     }
     if (!header)
         return false;
-    for (const RaidInfoPtr& p : RaidParsers::ShowRAIDList(listText)) {
+    for (const RaidInfoPtr& p : ZpoolList::ShowRAIDList(listText)) {
         if (p->Name && *p->Name == pool)
             return false;
     }

@@ -1,7 +1,7 @@
 #pragma once
-#include "app/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 #include "devices/VRLThunderboltInfo.h"
-#include "pools/RaidInfo.h"
+#include "zpool/RaidInfo.h"
 
 // The decisions of the disk replacement wizard that need no widgets.
 namespace ReplaceWorkflow {

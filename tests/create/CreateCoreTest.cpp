@@ -1,7 +1,5 @@
-#include "create/CreateCommand.h"
 #include "create/DiskColumns.h"
 #include "create/PoolMountPoint.h"
-#include "create/PoolName.h"
 #include "create/StringFromFileSize.h"
 #include "support/QtPrinters.h"
 
@@ -28,22 +26,6 @@ TEST(StringFromFileSize, MatchesTheSinglePrecisionFormatter)
     };
     for (const auto& [bytes, text] : cases)
         EXPECT_EQ(stringFromFileSize(bytes), QString::fromLatin1(text)) << bytes;
-}
-
-TEST(CreateCommand, SplitsOptionsAtHorizontalSpaceOnly)
-{
-    const std::pair<QString, QStringList> cases[] = {
-        {"-f   -o ashift=12 ", {"-f", "-o", "ashift=12"}},
-        {"   \t ", {}},
-        {"\t-f\t\t-o\tashift=9", {"-f", "-o", "ashift=9"}},
-        {QString::fromUtf8("-f\u00a0-o\u3000ashift=12\u2009x"), {"-f", "-o", "ashift=12", "x"}},
-        {"-o a\nb -O c\r\nd", {"-o", "a\nb", "-O", "c\r\nd"}},  // line breaks are not separators
-        {QString::fromUtf8("a\u2028b"), {QString::fromUtf8("a\u2028b")}},
-    };
-    for (const auto& [text, tokens] : cases)
-        EXPECT_EQ(CreateCommand::splitOptionsText(text), tokens) << text.toStdString();
-    EXPECT_EQ(CreateCommand::splitOptionsText(CreateCommand::DefaultOptionsText),
-              CreateCommand::defaultOptionArguments());
 }
 
 TEST(PoolMountPoint, FindsThePoolsOwnZfsMount)
@@ -86,18 +68,4 @@ TEST(DiskColumns, MountPointIsTheFirstPartitionsVolumeName)
     EXPECT_EQ(DiskColumns::cellText(disk, "MountPoint"), "My Disk");
     part->mountPoint.reset();
     EXPECT_EQ(DiskColumns::cellText(disk, "MountPoint"), "");
-}
-
-TEST(PoolName, OnlyNamesZfsTakesAsAPoolPass)
-{
-    const std::pair<const char*, bool> cases[] = {
-        {"tank", true},       {"My Photos 2.0_a-b:c", true}, {"-n", false},   {"-R", false},
-        {"1st", false},       {" tank", false},              {"   ", false},   {"a/b", false},
-        {"caf\u00e9", false}, {"tank%1", false},             {"mirror", false}, {"raidz2x", false},
-        {"draid", false},     {"spares", false},             {"log", false},  {"cache", false},
-        {"logs", true},       {"c0t0d0", false},             {"cat", true},   {"", false},
-    };
-    for (const auto& [name, valid] : cases)
-        EXPECT_EQ(PoolName::problem(QString::fromUtf8(name)).isEmpty(), valid) << name;
-    EXPECT_TRUE(PoolName::problem(QString(256, 'a')).contains("255"));
 }

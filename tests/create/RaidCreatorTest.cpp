@@ -1,6 +1,6 @@
 #include "create/RaidCreator.h"
 
-#include "app/Notifications.h"
+#include "base/Notifications.h"
 #include "exec/RunCMD.h"
 #include "support/FakeTool.h"
 #include "support/QtPrinters.h"

@@ -1,6 +1,6 @@
 #include "TreeHelpers.h"
 
-#include "app/Notifications.h"
+#include "base/Notifications.h"
 #include "devices/ThunderBoltMonitor.h"
 #include "support/LogCapture.h"
 

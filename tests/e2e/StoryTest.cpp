@@ -1,16 +1,16 @@
 // The user's story on the sandbox: a virtual enclosure on the real zfs-fuse,
 // the real controllers offscreen, driven as a user drives them (clicks,
 // typing, answering alerts), checking what the user sees at each step.
-#include "support/QtPrinters.h"
-#include "create/widgets/DiskTableModel.h"
-#include "create/widgets/DiskTableViewController.h"
-#include "create/widgets/TBInfoWindow.h"
 #include "create/PoolMountPoint.h"
 #include "devices/DiskEjector.h"
 #include "pools/BayMemory.h"
 #include "support/LogCapture.h"
 #include "support/MainWinHarness.h"
+#include "support/QtPrinters.h"
 #include "support/Sandbox.h"
+#include "ui/DiskTableModel.h"
+#include "ui/DiskTableViewController.h"
+#include "ui/TBInfoWindow.h"
 
 #include <QComboBox>
 #include <QProcess>

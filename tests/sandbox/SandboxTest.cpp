@@ -1,7 +1,7 @@
 // The sandbox itself against the real zfs-fuse, judged by Tarnwell's own
 // scanner and hot-plug monitor: what it makes, what a pulled or inserted disk
 // and an unplugged cable look like, and that down leaves nothing behind.
-#include "app/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 #include "devices/FixtureRegistry.h"
 #include "devices/ThunderBoltMonitor.h"
 #include "devices/VRLScanDevice.h"

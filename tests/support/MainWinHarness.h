@@ -1,17 +1,17 @@
 #pragma once
 // The main window on a fake zpool, a fixture registry and a recording disk
 // ejector, with helpers to answer its alerts.
-#include "app/AppContext.h"
-#include "app/Notifications.h"
-#include "app/widgets/MainWindows.h"
-#include "create/widgets/RaidCreateView.h"
+#include "base/Notifications.h"
 #include "devices/FixtureRegistry.h"
 #include "devices/VRLScanDevice.h"
-#include "exec/ZpoolCMD.h"
-#include "pools/widgets/RaidTableViewController.h"
 #include "support/FakeTool.h"
 #include "support/RecordingEjector.h"
 #include "support/RegistryFixture.h"
+#include "ui/AppContext.h"
+#include "ui/MainWindows.h"
+#include "ui/RaidCreateView.h"
+#include "ui/RaidTableViewController.h"
+#include "zpool/ZpoolCMD.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 int main(int argc, char** argv)
 {

@@ -1,0 +1,20 @@
+#pragma once
+#include "base/NotificationCenter.h"
+#include "zpool/OpenZFSCheck.h"
+
+class BayMemory;
+class Registry;
+class VolumeWatch;
+class DiskEjector;
+
+// The platform services the controllers use; the application fills it with
+// the real ones, tests with fakes. Nothing here is owned.
+struct AppContext {
+    Registry* registry = nullptr;
+    VolumeWatch* volumeWatch = nullptr;
+    DiskEjector* diskEjector = nullptr;
+    BayMemory* bayMemory = nullptr;  // none: missing members are placed without memory
+    NotificationCenter* center = &NotificationCenter::defaultCenter();
+    OpenZFSProbePaths probePaths;
+    QString dfPath = QStringLiteral("/bin/df");
+};

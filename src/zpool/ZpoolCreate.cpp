@@ -1,0 +1,79 @@
+#include "zpool/ZpoolCreate.h"
+
+namespace {
+const QString Subcommand = QStringLiteral("create");
+
+bool isHorizontalSpace(QChar c)
+{
+    return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
+}
+}  // namespace
+
+QStringList ZpoolCreate::defaultOptions()
+{
+    return {QStringLiteral("-f"), QStringLiteral("-o"), QStringLiteral("ashift=13"),
+            QStringLiteral("-O"), QStringLiteral("casesensitivity=insensitive"),
+            QStringLiteral("-O"), QStringLiteral("normalization=formD")};
+}
+
+QString ZpoolCreate::layoutWord(Layout layout)
+{
+    switch (layout) {
+    case Layout::RaidZ:
+        return QStringLiteral("raidz");
+    case Layout::RaidZ2:
+        return QStringLiteral("raidz2");
+    case Layout::Striped:
+        break;
+    }
+    return {};
+}
+
+QStringList ZpoolCreate::splitOptionsText(const QString& text)
+{
+    QStringList tokens;
+    QString current;
+    for (const QChar c : text) {
+        if (isHorizontalSpace(c)) {
+            if (!current.isEmpty())
+                tokens << current;
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.isEmpty())
+        tokens << current;
+    return tokens;
+}
+
+QStringList ZpoolCreate::arguments(const QStringList& options, const QString& name, Layout layout,
+                                   const QStringList& devices)
+{
+    QStringList args{Subcommand};
+    args << options << name;
+    const QString word = layoutWord(layout);
+    if (!word.isEmpty())
+        args << word;
+    args << devices;
+    return args;
+}
+
+const ZpoolShape& ZpoolCreate::shape()
+{
+    // What the helper lets through is wider than what the panel sends: the
+    // options a user may type into the panel's option field.
+    using V = ZpoolShape::Value;
+    static const ZpoolShape s{Subcommand,
+                              {{"-f", V::None},
+                               {"-n", V::None},
+                               {"-d", V::None},
+                               {"-o", V::Property},
+                               {"-O", V::Property},
+                               {"-m", V::MountPoint},
+                               {"-R", V::AltRoot}},
+                              2,
+                              -1,
+                              true};
+    return s;
+}

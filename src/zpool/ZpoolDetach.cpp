@@ -1,0 +1,16 @@
+#include "zpool/ZpoolDetach.h"
+
+namespace {
+const QString Subcommand = QStringLiteral("detach");
+}
+
+QStringList ZpoolDetach::arguments(const QString& pool, const QString& device)
+{
+    return {Subcommand, pool, device};
+}
+
+const ZpoolShape& ZpoolDetach::shape()
+{
+    static const ZpoolShape s{Subcommand, {}, 2, 2, true};
+    return s;
+}

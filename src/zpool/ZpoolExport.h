@@ -1,0 +1,12 @@
+#pragma once
+#include "zpool/ZpoolShape.h"
+
+#include <QStringList>
+
+// `zpool export POOL` ("Eject"): the pool leaves the system, its disks may be unplugged.
+namespace ZpoolExport {
+using Result = ZpoolOutput;
+
+QStringList arguments(const QString& pool);
+const ZpoolShape& shape();
+}  // namespace ZpoolExport

@@ -1,0 +1,21 @@
+#pragma once
+#include "zpool/RaidInfo.h"
+#include "zpool/ZpoolShape.h"
+
+#include <QStringList>
+
+// `zpool list`: the imported pools with their sizes and health.
+namespace ZpoolList {
+using Result = RaidList;
+
+QStringList arguments();
+const ZpoolShape& shape();
+
+// The pools, or an empty list when the text carries a failure marker
+// ("no pools available", "Failed to load ZFS module stack."). Linear in the
+// size of the text.
+Result ShowRAIDList(const QString& text);
+
+// Whether zpool said it has no pools, rather than that it could not look.
+bool saysNoPools(const QString& text);
+}  // namespace ZpoolList

@@ -1,0 +1,16 @@
+#include "zpool/ZpoolReplace.h"
+
+namespace {
+const QString Subcommand = QStringLiteral("replace");
+}
+
+QStringList ZpoolReplace::arguments(const QString& pool, const QString& oldDevice, const QString& newDevice)
+{
+    return {Subcommand, QStringLiteral("-f"), pool, oldDevice, newDevice};
+}
+
+const ZpoolShape& ZpoolReplace::shape()
+{
+    static const ZpoolShape s{Subcommand, {{"-f", ZpoolShape::Value::None}}, 2, 3, true};
+    return s;
+}

@@ -1,0 +1,18 @@
+#pragma once
+#include "zpool/RaidInfo.h"
+#include "zpool/ZpoolShape.h"
+
+#include <QStringList>
+
+// `zpool status -L`: each pool's layout and members.
+namespace ZpoolStatus {
+// False when the text carried a failure marker and nothing was read.
+using Result = bool;
+
+QStringList arguments();
+const ZpoolShape& shape();
+
+// Fills RaidMode and Status of the pools in `pools` that the text names.
+// Linear in the size of the text.
+Result ShowRAIDStatus(const QString& text, const RaidList& pools);
+}  // namespace ZpoolStatus

@@ -1,0 +1,91 @@
+// Creating a pool through the device window against the real zpool
+// (zfs-fuse), with the administrator runs going through the real helper.
+#include "ui/TBInfoWindow.h"
+
+#include "PanelFixture.h"
+#include "base/Notifications.h"
+#include "create/PoolMountPoint.h"
+#include "create/RaidCreator.h"
+#include "devices/FixtureRegistry.h"
+#include "support/FakeTool.h"
+#include "support/RealZpool.h"
+#include "support/RegistryFixture.h"
+#include "support/StandInElevator.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+
+namespace {
+class CreateOnRealZpool : public RealZpool::Test {
+protected:
+    CreateOnRealZpool() : RealZpool::Test(4) {}
+};
+}  // namespace
+
+TEST_F(CreateOnRealZpool, ThePanelCreatesTheChosenRaidZ)
+{
+    // The pool goes to another user than root, so the ownership step shows;
+    // pkexec's stand-in starts the real helper on that user's behalf.
+    const passwd* nobody = getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    const uid_t nobodyUid = nobody->pw_uid;
+    const group* nobodyGroup = getgrgid(nobody->pw_gid);
+    ASSERT_NE(nobodyGroup, nullptr);
+    const QString owner = QStringLiteral("nobody:") + QString::fromLocal8Bit(nobodyGroup->gr_name);
+    StandInElevator elevator(nobodyUid);
+
+    // Our disks sit in the second of two enclosures.
+    QTemporaryDir dir;
+    const QString registryPath = dir.filePath("registry.json");
+    FixtureEnclosure ours{1002, 1, {}};
+    for (int i = 0; i < 4; ++i)
+        ours.disks << FixtureDisk{QStringLiteral("Slot-%1").arg(QChar('A' + i)), scratch->disk(i), 0};
+    RegistryFixture::write(registryPath, {{1001, 0, {}}, ours});
+    FixtureRegistry registry(registryPath);
+    FakeTool df("df");
+    NotificationCenter center;
+    AppContext context;
+    context.registry = &registry;
+    context.center = &center;
+    context.dfPath = df.path();
+    // No ejector given: the panel uses the platform's own.
+    TBInfoWindow window(context);
+    window.setZpoolPath(RealZpool::path);
+    center.addObserver(Notifications::TBDevPopupChange, nullptr, [&](const Notification&) { window.TBDevPopupChange(); });
+    center.addObserver(Notifications::CreateRAIDFinish, nullptr, [&](const Notification&) { window.close(); });
+
+    window.showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    DiskTableViewController& panel = *window.diskTableViewCtrl();
+    panel.raidCreator().setOwner(owner);
+    panel.TBDevPopup()->setFocus();
+    QTest::keyClick(panel.TBDevPopup(), Qt::Key_Down);
+    QTest::keyClick(panel.TBDevPopup(), Qt::Key_Down);
+    ASSERT_EQ(panel.numberOfRowsInTableView(), 4);
+    for (int row : {0, 1, 2})
+        clickRow(panel, row);
+    ASSERT_EQ(panel.RaidModePopup()->currentText(), "RAID-Z");
+    const QString pool = scratch->newPool();
+    QTest::keyClicks(panel.RaidVolumeName(), pool);
+    panel.CreateBtn()->click();
+
+    EXPECT_FALSE(window.isVisible());
+    ASSERT_TRUE(RealZpool::listed(pool));
+    const QString status = RealZpool::run({"status", pool});
+    EXPECT_TRUE(status.contains("raidz1-0")) << qPrintable(status);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(status.contains(scratch->disk(i))) << i;
+    EXPECT_FALSE(status.contains(scratch->disk(3)));
+    EXPECT_EQ(elevator.asked(), 1);
+
+    const std::optional<QString> mountPoint = PoolMountPoint::find(pool);
+    ASSERT_TRUE(mountPoint.has_value());
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(*mountPoint).constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, nobodyUid);
+}

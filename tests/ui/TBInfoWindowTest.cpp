@@ -1,0 +1,228 @@
+#include "ui/TBInfoWindow.h"
+
+#include "PanelFixture.h"
+#include "base/Notifications.h"
+#include "create/RaidCreator.h"
+#include "devices/FixtureRegistry.h"
+#include "devices/VRLScanDevice.h"
+#include "support/FakeTool.h"
+#include "support/RecordingEjector.h"
+#include "support/StandInElevator.h"
+#include "ui/DiskTableModel.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+namespace {
+const QString TwoEnclosures = QStringLiteral(TARNWELL_TEST_DATA "/registry/create-two-771.json");
+const QString NoEnclosure = QStringLiteral(TARNWELL_TEST_DATA "/registry/none.json");
+
+struct DeviceWindow : ::testing::Test {
+    DeviceWindow()
+    {
+        useFixture(TwoEnclosures);
+        registry = std::make_unique<FixtureRegistry>(fixture);
+        context.registry = registry.get();
+        context.diskEjector = &ejector;
+        context.center = &center;
+        context.dfPath = df.path();  // prints nothing: no volume is mounted
+        window = std::make_unique<TBInfoWindow>(context);
+        window->setZpoolPath(zpool.path());
+
+        // What the main window's hub does with the few names this window serves.
+        center.addObserver(Notifications::TBDevPopupChange, nullptr,
+                           [this](const Notification&) { window->TBDevPopupChange(); });
+        center.addObserver(Notifications::NoVolumeNameOfRAID, nullptr,
+                           [this](const Notification&) { window->NoVolumeNameOfRAID(); });
+        center.addObserver(Notifications::CreateRAIDFinish, nullptr,
+                           [this](const Notification&) { window->close(); });
+        for (const QString& n : Notifications::HubNames)
+            center.addObserver(n, nullptr, [this](const Notification& note) { posted << note.name; });
+    }
+
+    void useFixture(const QString& source)
+    {
+        QFile::remove(fixture);
+        QFile::copy(source, fixture);
+        if (registry)
+            registry->reload();
+    }
+    void show()
+    {
+        window->showWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        panel()->raidCreator().setChownPath(chown.path());
+    }
+    DiskTableViewController* panel() const { return window->diskTableViewCtrl(); }
+    // Picks pop-up entry k with the keyboard, as a user would.
+    void chooseEnclosure(int k)
+    {
+        QComboBox* popup = panel()->TBDevPopup();
+        popup->setFocus();
+        while (popup->currentIndex() != k)
+            QTest::keyClick(popup, popup->currentIndex() < k ? Qt::Key_Down : Qt::Key_Up);
+    }
+    QStringList shownDisks() const
+    {
+        const DiskTableModel* model = panel()->diskModel();
+        QStringList paths;
+        for (int row = 0; row < model->rowCount(); ++row)
+            paths << model->index(row, model->columnOf("DiskPath")).data().toString();
+        return paths;
+    }
+    QMessageBox* alert() const { return window->findChild<QMessageBox*>(); }
+
+    QTemporaryDir dir;
+    QString fixture = dir.filePath("registry.json");
+    std::unique_ptr<FixtureRegistry> registry;
+    FakeTool df{"df"};
+    FakeTool zpool{"zpool"};
+    FakeTool chown{"chown"};
+    RecordingEjector ejector;
+    NotificationCenter center;
+    AppContext context;
+    std::unique_ptr<TBInfoWindow> window;
+    QStringList posted;
+};
+}  // namespace
+
+TEST_F(DeviceWindow, RescanBeforeTheFirstShowShowsNothing)
+{
+    window->rescanDevice();
+    EXPECT_EQ(window->ScanDevice().tbArray().size(), 2);
+    EXPECT_FALSE(window->isLoaded());
+    EXPECT_EQ(panel(), nullptr);
+
+    show();
+    EXPECT_EQ(panel()->TBDevLabel()->text(), "Varnelo Storage Device (2) :");
+    EXPECT_EQ(panel()->TBDevPopup()->itemText(2), "Varnelo Quad TB2");
+    EXPECT_EQ(panel()->zpoolPath(), zpool.path());
+}
+
+TEST(DeviceWindowAlone, WithoutARegistryFindsNothing)
+{
+    AppContext bare;
+    TBInfoWindow window(bare);
+    window.showWindow();
+    EXPECT_EQ(window.diskTableViewCtrl()->TBDevLabel()->text(), "Varnelo Storage Device :");
+    EXPECT_EQ(window.diskTableViewCtrl()->TBDevPopup()->count(), 1);
+}
+
+TEST_F(DeviceWindow, HotPlugIsWatchedFromTheFirstShow)
+{
+    useFixture(NoEnclosure);
+    useFixture(TwoEnclosures);  // attached while nothing watches
+    QTest::qWait(50);
+    EXPECT_FALSE(posted.contains(Notifications::TBDeviceAttached));
+
+    useFixture(NoEnclosure);
+    show();
+    EXPECT_EQ(panel()->TBDevLabel()->text(), "Varnelo Storage Device :");
+    EXPECT_EQ(panel()->TBDevPopup()->count(), 1);
+    useFixture(TwoEnclosures);
+    QTRY_VERIFY(posted.contains(Notifications::TBDeviceAttached));
+    // The hub rescans; until then the window shows what it had.
+    EXPECT_EQ(panel()->TBDevPopup()->count(), 1);
+    window->rescanDevice();
+    EXPECT_EQ(panel()->TBDevPopup()->count(), 3);
+}
+
+TEST_F(DeviceWindow, EntriesStandForTheirPositionInTheScan)
+{
+    show();
+    chooseEnclosure(2);
+    EXPECT_EQ(shownDisks(), (QStringList{"/dev/disk80", "/dev/disk81", "/dev/disk82", "/dev/disk83"}));
+    chooseEnclosure(1);
+    EXPECT_EQ(shownDisks(), (QStringList{"/dev/disk84", "/dev/disk85", "/dev/disk86"}));
+    chooseEnclosure(0);  // the placeholder leaves the table as it is
+    EXPECT_EQ(shownDisks(), (QStringList{"/dev/disk84", "/dev/disk85", "/dev/disk86"}));
+    EXPECT_EQ(posted.count(Notifications::TBDevPopupChange), 4);  // one per key press
+
+    // Someone else rescans this window's scanner without rebuilding the pop-up:
+    // an entry keeps its enclosure.
+    useFixture(NoEnclosure);
+    window->ScanDevice().resetArray("RADade");
+    window->ScanDevice().scanTBDevice();
+    ASSERT_TRUE(window->ScanDevice().tbArray().isEmpty());
+    chooseEnclosure(2);
+    EXPECT_EQ(shownDisks(), (QStringList{"/dev/disk80", "/dev/disk81", "/dev/disk82", "/dev/disk83"}));
+}
+
+TEST_F(DeviceWindow, ShowingAgainKeepsThePanelAndDoesNotScan)
+{
+    show();
+    chooseEnclosure(2);
+    clickRow(*panel(), 0);
+    clickRow(*panel(), 1);
+    panel()->RaidVolumeName()->setText("Data");
+    const VRLThunderboltInfoPtr first = window->ScanDevice().tbArray().first();
+    DiskTableViewController* before = panel();
+
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(window->isLoaded());
+    show();
+    EXPECT_EQ(panel(), before);
+    EXPECT_EQ(window->ScanDevice().tbArray().first(), first);
+    EXPECT_EQ(selectedRowCount(*panel()), 2);
+    EXPECT_EQ(panel()->RaidVolumeName()->text(), "Data");
+    EXPECT_TRUE(panel()->CreateBtn()->isEnabled());
+}
+
+TEST_F(DeviceWindow, MissingNameShowsTheAlert)
+{
+    show();
+    chooseEnclosure(1);
+    clickRow(*panel(), 0);
+    clickRow(*panel(), 1);
+    panel()->CreateBtn()->click();
+
+    QMessageBox* box = alert();
+    ASSERT_NE(box, nullptr);
+    QTRY_VERIFY(box->isVisible());
+    EXPECT_EQ(box->text(), "Can`t Create the RAID");
+    EXPECT_EQ(box->informativeText(), "There hasn`t volumes name for RAID to crate.");
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    ASSERT_EQ(box->buttons().size(), 1);
+    EXPECT_EQ(box->buttons().first()->text(), "OK");
+    EXPECT_TRUE(zpool.calls().isEmpty());
+    EXPECT_TRUE(ejector.calls().isEmpty());
+
+    box->buttons().first()->click();
+    QTRY_VERIFY(alert() == nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(selectedRowCount(*panel()), 2);
+}
+
+TEST_F(DeviceWindow, CancelledAuthorizationTouchesNoDisk)
+{
+    StandInElevator elevator;
+    elevator.answer("cancel");  // the password dialog is dismissed
+    // Were the pool mounted, only a skipped ownership step would keep chown away.
+    show();
+    panel()->raidCreator().setMountPointLookup([this](const QString& name) -> std::optional<QString> {
+        return ejector.calls().isEmpty() ? std::nullopt : std::optional<QString>("/" + name);
+    });
+    chooseEnclosure(2);
+    clickRow(*panel(), 0);
+    clickRow(*panel(), 1);
+    panel()->RaidVolumeName()->setText("Data");
+    posted.clear();
+    panel()->CreateBtn()->click();
+
+    // Dismissed at the scan for ejected sets, before anything is ejected or created.
+    EXPECT_EQ(elevator.asked(), 1);
+    EXPECT_TRUE(ejector.calls().isEmpty());
+    for (const QStringList& call : zpool.calls())
+        EXPECT_NE(call.value(0), "create");
+    EXPECT_TRUE(chown.calls().isEmpty());
+    posted.removeAll("ZpoolCMDFinish");
+    EXPECT_EQ(posted, (QStringList{"ShowRAIDInfo", "CreateRAIDFinish"}));
+    EXPECT_FALSE(window->isVisible());
+}

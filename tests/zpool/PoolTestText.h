@@ -1,0 +1,74 @@
+#pragma once
+// Compact one-line pictures of pool records, so tables of expectations read
+// like the tool's output. Absent fields show as "-".
+#include "zpool/RaidInfo.h"
+
+#include <QFile>
+#include <QString>
+
+#include <string>
+#include <vector>
+
+namespace PoolTestText {
+
+inline QString opt(const std::optional<QString>& s)
+{
+    return s ? *s : QStringLiteral("-");
+}
+
+// "name mode size alloc free cap health"
+inline std::string pool(const RaidInfo& r)
+{
+    return QStringList{opt(r.Name), opt(r.RaidMode), opt(r.Size), opt(r.Alloc), opt(r.Free),
+                       opt(r.Capacity), opt(r.Health)}
+        .join(u'|')
+        .toStdString();
+}
+
+// "disk state read write cksum [others] mode pool"
+inline std::string member(const RaidStatus& s)
+{
+    return QStringList{opt(s.DiskName), opt(s.State),    opt(s.Read),
+                       opt(s.Write),    opt(s.CKSum),    u'[' + opt(s.Others) + u']',
+                       opt(s.raidMode), opt(s.mountOn)}
+        .join(u'|')
+        .toStdString();
+}
+
+inline std::vector<std::string> pools(const RaidList& list)
+{
+    std::vector<std::string> out;
+    for (const RaidInfoPtr& r : list)
+        out.push_back(pool(*r));
+    return out;
+}
+
+// Each pool followed by its members, indented; a member's mode and pool are
+// left out where they are its pool's, and then no errors and no other text.
+inline std::vector<std::string> poolsWithMembers(const RaidList& list)
+{
+    std::vector<std::string> out;
+    for (const RaidInfoPtr& r : list) {
+        out.push_back(pool(*r));
+        for (const RaidStatusPtr& s : r->Status) {
+            std::string m = member(*s);
+            const std::string own = QStringLiteral("|%1|%2").arg(opt(r->RaidMode), opt(r->Name)).toStdString();
+            if (m.ends_with(own))
+                m.resize(m.size() - own.size());
+            if (m.ends_with("|0|0|0|[]"))
+                m.resize(m.size() - 9);
+            out.push_back("  " + m);
+        }
+    }
+    return out;
+}
+
+inline QString dataFile(const QString& name)
+{
+    QFile f(QStringLiteral(TARNWELL_TEST_DATA "/zpool/") + name);
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("<missing test file %1>").arg(name);
+    return QString::fromUtf8(f.readAll());
+}
+
+}  // namespace PoolTestText

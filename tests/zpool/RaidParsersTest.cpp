@@ -1,0 +1,255 @@
+#include "PoolTestText.h"
+#include "support/LogCapture.h"
+#include "zpool/ZpoolImportScan.h"
+#include "zpool/ZpoolList.h"
+#include "zpool/ZpoolStatus.h"
+
+#include <gtest/gtest.h>
+
+using namespace PoolTestText;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+// "@name" reads tests/data/zpool/name; anything else is the text itself.
+QString textOf(const char* source)
+{
+    const QString s = QString::fromUtf8(source);
+    return s.startsWith(u'@') ? dataFile(s.mid(1)) : s;
+}
+
+RaidList namedPools(const QStringList& names)
+{
+    RaidList list;
+    for (const QString& n : names) {
+        auto r = std::make_shared<RaidInfo>();
+        r->Name = n;
+        r->Size = QStringLiteral("1G");
+        r->Health = QStringLiteral("ONLINE");
+        list.append(r);
+    }
+    return list;
+}
+
+// ---------------------------------------------------------------- zpool list
+
+struct ListCase {
+    const char* name;
+    const char* text;
+    Lines pools;
+};
+
+class ListParse : public testing::TestWithParam<ListCase> {};
+
+TEST_P(ListParse, GivesPoolsInOutputOrder)
+{
+    const RaidList list = ZpoolList::ShowRAIDList(textOf(GetParam().text));
+    EXPECT_EQ(pools(list), GetParam().pools);
+    for (const RaidInfoPtr& r : list)
+        EXPECT_TRUE(r->Status.isEmpty());
+}
+
+const char* k10NoHeader = "tank 3.62T 1.20T 2.42T - 4% 33% 1.00x ONLINE -\n"
+                          "my pool 1.81T 990G 866G - 12% 53% 1.00x DEGRADED -\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ListParse,
+    testing::Values(
+        ListCase{"TenColumns", "@list-openzfs-10col.txt",
+                 {"tank|-|3.62T|1.20T|2.42T|33%|ONLINE", "photos|-|1.81T|990G|866G|53%|DEGRADED"}},
+        ListCase{"ElevenColumnsWithCheckpoint", "@list-openzfs2-11col.txt",
+                 {"backup|-|5.45T|2.10T|3.35T|38%|DEGRADED", "media|-|10.9T|812G|10.1T|7%|ONLINE"}},
+        ListCase{"EightColumnsOfZfsFuse", "@list-zfsfuse-8col.txt",
+                 {"disk9|-|246M|456K|246M|0%|ONLINE", "pools_MYNAME|-|123M|432K|123M|0%|ONLINE",
+                  "pools_mir|-|123M|456K|123M|0%|ONLINE",
+                  "pools_rz|-|370M|1.02M|369M|0%|DEGRADED"}},
+        ListCase{"NamesHoldingCapitalNAME", "@list-openzfs2-capital-names.txt",
+                 {"MYNAME|-|1.81T|420G|1.40T|22%|ONLINE", "NAME|-|928G|12.5G|915G|1%|ONLINE"}},
+        ListCase{"NameWithBlankFoldsSurplusFields",
+                 "NAME SIZE ALLOC FREE CKPOINT EXPANDSZ FRAG CAP DEDUP HEALTH ALTROOT\n"
+                 "my  big\tpool 1G 2M 1G - - 0% 0% 1.00x ONLINE -\n",
+                 {"my big pool|-|1G|2M|1G|0%|ONLINE"}},
+        ListCase{"OldestHeaderWords", "NAME SIZE USED AVAIL CAP HEALTH ALTROOT\n"
+                                      "tank 1.98G 90K 1.98G 0% ONLINE -\n",
+                 {"tank|-|1.98G|90K|1.98G|0%|ONLINE"}},
+        ListCase{"NoHeaderCountsFromTheEnd", k10NoHeader,
+                 {"tank|-|3.62T|1.20T|2.42T|33%|ONLINE",
+                  "my pool|-|1.81T|990G|866G|53%|DEGRADED"}},
+        ListCase{"NoHeaderShortLinesSkipped", "pools_a 123M 444K 123M 0% 1.00x ONLINE -\n", {}},
+        ListCase{"ShortLineAfterHeaderSkipped",
+                 "NAME SIZE ALLOC FREE CAP DEDUP HEALTH ALTROOT\n"
+                 "cannot open 'x': no such pool\n"
+                 "tank 123M 444K 123M 0% 1.00x ONLINE -\n",
+                 {"tank|-|123M|444K|123M|0%|ONLINE"}},
+        ListCase{"MessageBeforeHeaderIsNoPool",
+                 "warning: the pool list may be out of date on this host right now\n"
+                 "NAME SIZE ALLOC FREE CAP DEDUP HEALTH ALTROOT\n"
+                 "tank 123M 444K 123M 0% 1.00x ONLINE -\n",
+                 {"tank|-|123M|444K|123M|0%|ONLINE"}},
+        ListCase{"CarriageReturns", "NAME SIZE ALLOC FREE CAP DEDUP HEALTH ALTROOT\r\n"
+                                    "tank 123M 444K 123M 0% 1.00x ONLINE -\r\n",
+                 {"tank|-|123M|444K|123M|0%|ONLINE"}},
+        ListCase{"NoPools", "@list-zfsfuse-no-pools.txt", {}},
+        ListCase{"NoModule", "Failed to load ZFS module stack.\nLoad the module manually.\n", {}},
+        ListCase{"MarkerWinsOverPoolLines",
+                 "NAME SIZE ALLOC FREE CAP DEDUP HEALTH ALTROOT\n"
+                 "tank 123M 444K 123M 0% 1.00x ONLINE -\nno pools available\n",
+                 {}},
+        ListCase{"Empty", "", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// -------------------------------------------------------------- zpool status
+
+struct StatusCase {
+    const char* name;
+    QStringList listed;  // pools that `zpool list` gave
+    const char* text;
+    Lines result;  // each pool, then its members
+};
+
+class StatusParse : public testing::TestWithParam<StatusCase> {};
+
+TEST_P(StatusParse, FillsModesAndMembers)
+{
+    const RaidList list = namedPools(GetParam().listed);
+    EXPECT_TRUE(ZpoolStatus::ShowRAIDStatus(textOf(GetParam().text), list));
+    EXPECT_EQ(poolsWithMembers(list), GetParam().result);
+}
+
+QString replaced(const char* file, const char* from, const char* to)
+{
+    return dataFile(QString::fromUtf8(file)).replace(QString::fromUtf8(from), QString::fromUtf8(to));
+}
+const std::string kRaidzExample = replaced("status-openzfs-mirror.txt", "mirror-0", "raidz1-0").toStdString();
+const std::string kStripedExample =
+    replaced("status-openzfs-mirror.txt", "\t  mirror-0  ONLINE       0     0     0\n", "").toStdString();
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, StatusParse,
+    testing::Values(
+        StatusCase{"MirrorExample", {"tank"}, "@status-openzfs-mirror.txt",
+         {"tank|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE"}},
+        StatusCase{"RaidzExampleDropsGroupLine", {"tank"}, kRaidzExample.c_str(),
+         {"tank|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE"}},
+        StatusCase{"StripedExample", {"tank"}, kStripedExample.c_str(),
+         {"tank|Striped|1G|-|-|-|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE"}},
+        StatusCase{"FailedMemberKeepsTrailingText", {"media"}, "@status-openzfs-raidz1-failed-member.txt",
+         {"media|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE",
+          "  11685950187498452216|UNAVAIL|0|0|0|[was /dev/disk3s1 ]", "  disk4|ONLINE", "  disk5|ONLINE"}},
+        StatusCase{"TwoPoolsRaidz2ThenStriped", {"archive", "scratch"}, "@status-openzfs-raidz2-and-striped.txt",
+         {"archive|RaidZ2|1G|-|-|-|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE", "  disk4|ONLINE", "  disk5|ONLINE",
+          "scratch|Striped|1G|-|-|-|ONLINE", "  disk6|ONLINE", "  disk7|ONLINE"}},
+        StatusCase{"ResilverInProgress", {"media"}, "@status-openzfs-resilver.txt",
+         {"media|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE", "  replacing-1|DEGRADED",
+          "  11685950187498452216|UNAVAIL|0|0|0|[was /dev/disk3s1 ]", "  disk6|ONLINE|0|0|0|[(resilvering) ]",
+          "  disk4|ONLINE", "  disk5|ONLINE"}},
+        // The pool stays RAID-Z despite its mirrored log; spare lines carry no counters.
+        StatusCase{"LogsCacheAndSpares", {"vault"}, "@status-openzfs-logs-cache-spares.txt",
+         {"vault|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE", "  spare-1|ONLINE", "  disk3|ONLINE", "  disk9|ONLINE",
+          "  disk4|ONLINE", "  mirror-1|ONLINE|0|0|0|[]|Mirror|vault", "  disk6|ONLINE|0|0|0|[]|Mirror|vault",
+          "  disk7|ONLINE|0|0|0|[]|Mirror|vault", "  disk8|ONLINE|0|0|0|[]|Striped|vault"}},
+        // Pool "disk" with members disk2 and disk3; a pool called config; a pool MYNAME.
+        StatusCase{"NamesThatOverlapOtherText", {"disk", "MYNAME", "config"}, "@status-openzfs-name-overlaps.txt",
+         {"disk|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE",
+          "MYNAME|Striped|1G|-|-|-|ONLINE", "  disk4|ONLINE", "  disk5|ONLINE", "config|Mirror|1G|-|-|-|ONLINE",
+          "  mirror-0|ONLINE", "  disk6|ONLINE", "  disk7|ONLINE"}},
+        StatusCase{"ZfsFuseFourPools", {"disk9", "pools_MYNAME", "pools_mir", "pools_rz"},
+                   "@status-zfsfuse-four-pools.txt",
+         {"disk9|Striped|1G|-|-|-|ONLINE", "  disk98|ONLINE", "  disk99|ONLINE",
+          "pools_MYNAME|Striped|1G|-|-|-|ONLINE", "  disk97|ONLINE", "pools_mir|Mirror|1G|-|-|-|ONLINE",
+          "  mirror-0|ONLINE", "  disk93|ONLINE", "  disk94|ONLINE", "  disk96|ONLINE|0|0|0|[]|Striped|pools_mir",
+          "pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE", "  disk91|ONLINE", "  disk92|OFFLINE"}},
+        StatusCase{"ZfsFuseMissingMember", {"pools_rz"}, "@status-zfsfuse-missing-member.txt",
+         {"pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE",
+          "  8549508563890211618|UNAVAIL|0|0|0|[was /dev/disk91 ]", "  disk92|ONLINE"}},
+        StatusCase{"ZfsFuseResilvered", {"pools_rz"}, "@status-zfsfuse-resilvered.txt",
+         {"pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE", "  disk91|ONLINE|0|0|0|[48K resilvered ]",
+          "  disk92|ONLINE"}},
+        StatusCase{"PoolMissingFromListIsDropped", {"scratch"}, "@status-openzfs-raidz2-and-striped.txt",
+         {"scratch|Striped|1G|-|-|-|ONLINE", "  disk6|ONLINE", "  disk7|ONLINE"}},
+        StatusCase{"SameNameTwiceBothGetRows", {"tank", "tank"}, "@status-openzfs-mirror.txt",
+         {"tank|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE",
+          "tank|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE"}},
+        // Group words inside file paths are neither groups nor a layout.
+        StatusCase{"GroupWordsInsideDevicePaths", {"scratch"},
+                   "  pool: scratch\nconfig:\n\n\tNAME STATE READ WRITE CKSUM\n\tscratch ONLINE 0 0 0\n"
+                   "\t  /Volumes/mirror-test/f1 ONLINE 0 0 0\n\t  /tmp/raidz1-files/f2 ONLINE 0 0 0\n"
+                   "\nerrors: No known data errors\n",
+         {"scratch|Striped|1G|-|-|-|ONLINE", "  /Volumes/mirror-test/f1|ONLINE", "  /tmp/raidz1-files/f2|ONLINE"}},
+        // Without its errors line, a block must not read the next pool's messages as members.
+        StatusCase{"BlockWithoutErrorsLine", {"a", "b"},
+                   "  pool: a\nconfig:\n\tNAME STATE READ WRITE CKSUM\n\ta ONLINE 0 0 0\n\t  disk2 ONLINE 0 0 0\n"
+                   "  pool: b\n state: ONLINE\n\tmore words of some message here\nconfig:\n"
+                   "\tb ONLINE 0 0 0\n\t  disk3 ONLINE 0 0 0\nerrors: No known data errors\n",
+         {"a|-|1G|-|-|-|ONLINE", "  disk2|ONLINE|0|0|0|[]|Striped|a", "b|Striped|1G|-|-|-|ONLINE",
+          "  disk3|ONLINE"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StatusParse, FailureMarkersReadNothing)
+{
+    for (const char* text :
+         {"no pools available\n", "Failed to load ZFS module stack.\n",
+          "  pool: tank\nconfig:\n\ttank ONLINE 0 0 0\n\t  disk2 ONLINE 0 0 0\nno pools available\n"}) {
+        const RaidList list = namedPools({"tank"});
+        EXPECT_FALSE(ZpoolStatus::ShowRAIDStatus(QString::fromUtf8(text), list)) << text;
+        EXPECT_EQ(poolsWithMembers(list), Lines{"tank|-|1G|-|-|-|ONLINE"}) << text;
+    }
+}
+
+// -------------------------------------------------------------- zpool import
+
+struct ImportCase {
+    const char* name;
+    const char* text;
+    Lines appended;
+    int logged;  // times "no pools available to import" is logged
+};
+
+class ImportParse : public testing::TestWithParam<ImportCase> {};
+
+TEST_P(ImportParse, AppendsEjectedPoolsAfterImportedOnes)
+{
+    LogCapture log;
+    RaidList list = namedPools({"tank"});
+    list.first()->Status.append(std::make_shared<RaidStatus>());
+    ZpoolImportScan::ShowUnimportRAID(textOf(GetParam().text), list);
+
+    Lines expected{"tank|-|1G|-|-|-|ONLINE"};
+    expected.insert(expected.end(), GetParam().appended.begin(), GetParam().appended.end());
+    EXPECT_EQ(pools(list), expected);
+    EXPECT_EQ(list.first()->Status.size(), 1);
+    for (qsizetype i = 1; i < list.size(); ++i)
+        EXPECT_TRUE(list[i]->Status.isEmpty());
+    EXPECT_EQ(log.count(QStringLiteral("no pools available to import")), GetParam().logged);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, ImportParse,
+    testing::Values(
+        ImportCase{"OnlineAndDegraded", "@import-openzfs-online-degraded.txt",
+                   {"media|-|-|-|-|-|DEGRADED EJECTED", "backup|-|-|-|-|-|EJECTED"}, 0},
+        ImportCase{"UnavailKeepsItsState", "@import-openzfs-unavail.txt",
+                   {"scratch|-|-|-|-|-|UNAVAIL"}, 0},
+        ImportCase{"ZfsFuseThreePools", "@import-zfsfuse-three-pools.txt",
+                   {"pools_rz|-|-|-|-|-|DEGRADED EJECTED", "pools_mir|-|-|-|-|-|EJECTED",
+                    "disk9|-|-|-|-|-|UNAVAIL"},
+                   0},
+        ImportCase{"NothingToImport", "@import-zfsfuse-none.txt", {}, 1},
+        ImportCase{"AuthorizationCanceled", "Canceled", {}, 0},
+        ImportCase{"Empty", "", {}, 0},
+        // Pool a's block never shows a line of its own; pool b's "pool: " line
+        // changes the name being waited for.
+        ImportCase{"OwnLineMissing",
+                   "   pool: a\n config:\n\n\tdisk2 ONLINE\n\n"
+                   "   pool: b\n     id: 42\n  state: ONLINE\n config:\n\n\tb ONLINE\n\t  disk3 ONLINE\n",
+                   {"b|-|-|-|-|-|EJECTED"}, 0},
+        // A member whose name holds the pool's name is not the pool's own line.
+        ImportCase{"MemberNameHoldsPoolName",
+                   "   pool: disk\n  state: FAULTED\n config:\n\n\t  disk2 FAULTED corrupted data\n",
+                   {}, 0},
+        ImportCase{"NameWithBlank",
+                   "   pool: my pool\n  state: ONLINE\n config:\n\n\tmy pool  ONLINE\n\t  disk2  ONLINE\n",
+                   {"my pool|-|-|-|-|-|EJECTED"}, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

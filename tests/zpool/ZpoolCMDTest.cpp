@@ -1,0 +1,188 @@
+#include "base/Notifications.h"
+#include "support/FakeTool.h"
+#include "support/StandInElevator.h"
+#include "zpool/ZpoolCMD.h"
+
+#include <gtest/gtest.h>
+
+#include <QMutex>
+#include <QSemaphore>
+#include <QThread>
+
+// The worker against a recording stand-in zpool. Tests run as root, so the
+// administrator verbs reach the stand-in directly.
+namespace {
+struct Posted {
+    UserInfo info;
+    QThread* thread;
+};
+
+UserInfo finish(const QString& verb, const char* isRoot)
+{
+    return {{"CMD", verb}, {"isRoot", isRoot}};
+}
+
+UserInfo request(const QString& verb, const QString& pool)
+{
+    return {{"CMD", verb}, {"PoolName", pool}, {"Disk1", ""}, {"Disk2", ""}};
+}
+
+class Worker : public ::testing::Test {
+protected:
+    Worker()
+    {
+        zpool.setZpoolPath(tool.path());
+        center.addObserver(Notifications::ZpoolCMDFinish, nullptr, [this](const Notification& n) {
+            QMutexLocker lock(&mutex);
+            posted.push_back({n.userInfo, QThread::currentThread()});
+        });
+    }
+    std::vector<Posted> posts()
+    {
+        QMutexLocker lock(&mutex);
+        return posted;
+    }
+
+    FakeTool tool;
+    NotificationCenter center;
+    ZpoolCMD zpool{center};
+    QMutex mutex;
+    std::vector<Posted> posted;
+};
+
+struct VerbCase {
+    const char* verb;
+    QStringList operands;  // pool, disk1, disk2
+    QStringList arguments;
+    bool isRoot;
+};
+
+const VerbCase verbs[] = {
+    {"LIST", {"tank", "disk3", "disk5"}, {"list"}, false},
+    {"LIST EJECTED", {}, {"import"}, true},
+    {"STATUS", {"tank", "disk3", "disk5"}, {"status", "-L"}, false},
+    {"DELETE", {"tank"}, {"destroy", "tank"}, true},
+    {"MOUNT", {"tank"}, {"import", "tank"}, true},
+    {"EJECT", {"tank", "", ""}, {"export", "tank"}, true},
+    {"EJECT", {"my tank"}, {"export", "my tank"}, true},
+    {"REPLACE", {"tank", "disk3", "disk5"}, {"replace", "-f", "tank", "disk3", "disk5"}, true},
+    {"ONLINE", {"tank", "disk3", "disk5"}, {"online", "tank", "disk3"}, true},
+    {"OFFINE", {"tank", "disk3"}, {"offline", "tank", "disk3"}, true},
+    {"DETACH", {"tank", "disk3"}, {"detach", "tank", "disk3"}, true},
+};
+
+class Verbs : public Worker, public ::testing::WithParamInterface<VerbCase> {};
+}  // namespace
+
+TEST_P(Verbs, RunExactlyTheirArgumentsAndPostTheirRights)
+{
+    const VerbCase& c = GetParam();
+    const QStringList ops = c.operands + QStringList{"", "", ""};
+    zpool.runCMD(c.verb, ops[0], ops[1], ops[2]);
+    EXPECT_EQ(tool.calls(), QList<QStringList>{c.arguments});
+    // Delivered before runCMD returned, on this thread.
+    ASSERT_EQ(posts().size(), 1u);
+    EXPECT_EQ(posts()[0].info, finish(c.verb, c.isRoot ? "YES" : "NO"));
+    EXPECT_EQ(posts()[0].thread, QThread::currentThread());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Verbs, ::testing::ValuesIn(verbs));
+
+TEST_F(Worker, UnknownVerbRunsAndPostsNothing)
+{
+    for (const char* verb : {"OFFLINE", "list", "EJECT ", "", "CREATE"})
+        EXPECT_EQ(zpool.runCMD(verb, "tank", "disk3"), QString()) << verb;
+    EXPECT_TRUE(tool.calls().isEmpty());
+    EXPECT_TRUE(posts().empty());
+}
+
+TEST_F(Worker, ReturnsWhatTheRunnerOfItsRowSaw)
+{
+    tool.setOutput("list", "NAME SIZE\n");
+    tool.setError("list", "warning\n");
+    EXPECT_EQ(zpool.runCMD("LIST"), "NAME SIZE\nwarning\n");  // the user runner keeps both
+    tool.setOutput("export", "exported\n");
+    tool.setError("export", "cannot export\n");
+    EXPECT_EQ(zpool.runCMD("EJECT", "tank"), "exported\n");  // the administrator one, stdout
+}
+
+TEST_F(Worker, ThreadedRunsTakeTurnsAndAllPostOnTheirOwnThreads)
+{
+    // Each run logs its start and end around a pause; turns never interleave.
+    zpool.setZpoolPath(writeShellScript(tool.dir(), "slow-zpool",
+                                        "log=\"$(dirname \"$0\")/turns\"\n"
+                                        "echo \"start $*\" >> \"$log\"; sleep 0.2; echo \"end $*\" >> \"$log\"\n"));
+    QSemaphore started;
+    zpool.setThreadStartHook([&](bool begun) {
+        if (begun)
+            started.release();
+    });
+    zpool.startThread(request("EJECT", "a"));
+    started.acquire();  // begun, so the next request cannot cancel it
+    zpool.startThread(request("DELETE", "b"));
+    started.acquire();
+    zpool.startThread(request("MOUNT", "c"));
+    zpool.waitForThreads();
+
+    QFile f(tool.dir() + "/turns");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "start export a\nend export a\nstart destroy b\nend destroy b\n"
+                           "start import c\nend import c\n");
+    const auto p = posts();
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_EQ(p[0].info, finish("EJECT", "YES"));
+    EXPECT_EQ(p[1].info, finish("DELETE", "YES"));
+    EXPECT_EQ(p[2].info, finish("MOUNT", "YES"));
+    for (const Posted& one : p)
+        EXPECT_NE(one.thread, QThread::currentThread());
+}
+
+TEST_F(Worker, ThreadThatIsCancelledBeforeItBeginsRunsNothing)
+{
+    QSemaphore entered, gate;
+    std::atomic<int> n{0};
+    zpool.setThreadStartHook([&](bool begun) {
+        if (!begun && n++ == 0) {
+            entered.release();
+            gate.acquire();
+        }
+    });
+    zpool.startThread(request("EJECT", "a"));
+    entered.acquire();
+    zpool.startThread(request("MOUNT", "b"));  // cancels the first
+    gate.release();
+    zpool.waitForThreads();
+    EXPECT_EQ(tool.calls(), (QList<QStringList>{{"import", "b"}}));
+    ASSERT_EQ(posts().size(), 1u);
+    EXPECT_EQ(posts()[0].info, finish("MOUNT", "YES"));
+
+    n = 0;
+    zpool.startThread(request("DELETE", "c"));
+    entered.acquire();
+    zpool.stopThread();
+    gate.release();
+    zpool.waitForThreads();
+    EXPECT_EQ(tool.calls().size(), 1);
+    EXPECT_EQ(posts().size(), 1u);
+}
+
+TEST_F(Worker, DestructionWaitsForItsThreads)
+{
+    {
+        ZpoolCMD local(center);
+        local.setZpoolPath(writeShellScript(tool.dir(), "slow-zpool", "sleep 0.3\n"));
+        local.startThread(request("MOUNT", "x"));
+    }
+    ASSERT_EQ(posts().size(), 1u);
+    EXPECT_EQ(posts()[0].info, finish("MOUNT", "YES"));
+}
+
+TEST_F(Worker, CancelledAuthorizationStillPosts)
+{
+    StandInElevator elevator;
+    elevator.answer("cancel");
+    EXPECT_EQ(zpool.runCMD("EJECT", "tank"), "Canceled");
+    EXPECT_TRUE(tool.calls().isEmpty());
+    ASSERT_EQ(posts().size(), 1u);
+    EXPECT_EQ(posts()[0].info, finish("EJECT", "YES"));
+}
