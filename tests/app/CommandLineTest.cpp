@@ -227,7 +227,7 @@ TEST_F(ListTest, AFailedOrHungRunIsStatusTwoWithItsMessage)
         const char* says;
     } cases[] = {
         {"status", "exit 2", "invalid option 'L'\n", "zpool status -L exited with status 2:\n\ninvalid option 'L'"},
-        {"import", "sleep 86396", "", "zpool import timed out after 500 ms and was stopped."},
+        {"import", "sleep 5", "", "zpool import timed out after 500 ms and was stopped."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key);

@@ -55,7 +55,7 @@ TEST_F(Failures, EachActionShowsWhatZpoolSaid)
     } kinds[] = {
         {"exit 1", "cannot do it: pool is busy\n", "exited with status 1:\n\ncannot do it: pool is busy"},
         {"exit 3", "", "exited with status 3 and gave no message."},
-        {"sleep 86397", "", "timed out after 1 s and was stopped."},
+        {"sleep 86397 & sleep 5", "", "timed out after 1 s and was stopped."},
         {"head -c 52428800 /dev/zero", "", "printed more than 32 MB and was stopped."},
     };
     const struct {
