@@ -182,7 +182,7 @@ void RaidTableViewController::apply(const PoolViewRules::ButtonStates& s)
 
 void RaidTableViewController::updateEnabled()
 {
-    // Any verb conflicts with another one's list: while one runs, none starts.
+    // Each verb changes the pools the others act on: while one runs, none starts.
     const bool busy = worker_->isBusy();
     for (const auto& [button, on] : wanted_)
         button->setEnabled(on && !busy);
