@@ -3,10 +3,9 @@
 #include "app/PoolListing.h"
 #include "base/NotificationCenter.h"
 #include "devices/VRLScanDevice.h"
-#include "exec/RunCMD.h"
+#include "exec/ToolProcess.h"
 #include "pools/PoolRefresh.h"
 #include "zpool/ZpoolCMD.h"
-#include "zpool/ZpoolList.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -88,26 +87,28 @@ int CommandLine::list(Registry& registry, bool json, QTextStream& out, QTextStre
     ZpoolCMD zpool(center);
     zpool.setZpoolPath(zfs.zpoolPath);
     VRLScanDevice scanner(registry, environment.dfPath);
-    const RaidListPtr pools = PoolRefresh::refresh(zpool, scanner, /*includeEjected*/ true, /*gateOpen*/ true,
-                                                   nullptr, environment.bayMemory);
-
-    if (pools->isEmpty()) {
-        // An empty list is either "no pools" or a zpool that could not do its
-        // job; only the first may be printed as a result.
-        const QString text = RunCMD().runCmd(zfs.zpoolPath, ZpoolList::arguments());
-        if (!ZpoolList::saysNoPools(text)) {
-            err << "tarnwell: " << zfs.zpoolPath << " list failed";
-            const QString said = text.trimmed();
-            if (!said.isEmpty())
-                err << ":\n" << said;
-            err << "\n";
-            return 1;
-        }
+    const bool scan = environment.administrator;
+    if (!scan)
+        err << "tarnwell: " << notScannedNote() << "\n";
+    const PoolRefresh::Refreshed fresh =
+        PoolRefresh::refresh(zpool, scanner, scan, /*gateOpen*/ true, environment.bayMemory);
+    if (fresh.failure) {
+        // Printed, a part of the pools would pass for all of them.
+        err << "tarnwell: " << fresh.failure->report() << "\n";
+        err.flush();
+        const QString said = fresh.failure->outputText() + ToolProcess::decode(fresh.failure->errors);
+        return OpenZFSCheck::saysNoService(said) ? 1 : 2;
     }
     if (json)
-        out << QString::fromUtf8(PoolListing::json(*pools));
+        out << QString::fromUtf8(PoolListing::listing(*fresh.pools, scan, scan ? QString() : notScannedNote()));
     else
-        out << PoolListing::table(*pools);
+        out << PoolListing::table(*fresh.pools);
     out.flush();
     return 0;
+}
+
+QString CommandLine::notScannedNote()
+{
+    return QStringLiteral("ejected RAID sets were not scanned: that needs administrator rights. "
+                          "Run tarnwell --list as root (sudo tarnwell --list) to include them.");
 }

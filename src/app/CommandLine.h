@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTextStream>
 
+#include <unistd.h>
+
 class BayMemory;
 class QCommandLineParser;
 class Registry;
@@ -29,12 +31,19 @@ struct ListEnvironment {
     OpenZFSProbePaths probePaths;
     QString dfPath = QStringLiteral("/bin/df");
     BayMemory* bayMemory = nullptr;
+    // The ejected-pool scan needs administrator rights, which the listing
+    // never asks for: it scans only when it has them already.
+    bool administrator = ::geteuid() == 0;
 };
 
-// The Update button's refresh (ejected pools included, after the OpenZFS
-// check), printed as a table or as JSON. Returns the exit status: 0 once
-// printed, also with no pools; 1 with a message on `err` when zpool or the
-// ZFS service is missing or zpool cannot reach it.
+// The note, on `err` and in the JSON, when ejected pools were not scanned.
+QString notScannedNote();
+
+// The Update button's refresh (after the OpenZFS check; ejected pools only
+// as administrator), printed as a table or as JSON. Returns the exit status:
+// 0 once printed, also with no pools; 1 with a message on `err` when zpool
+// or the ZFS service is missing or zpool cannot reach it; 2 when a zpool
+// run failed or timed out, with its message on `err`.
 int list(Registry& registry, bool json, QTextStream& out, QTextStream& err,
          const ListEnvironment& environment = {});
 }  // namespace CommandLine

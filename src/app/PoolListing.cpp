@@ -155,3 +155,16 @@ QByteArray PoolListing::json(const RaidList& pools)
     out += firstPool ? "]\n" : "\n]\n";
     return out;
 }
+
+QByteArray PoolListing::listing(const RaidList& pools, bool ejectedScanned, const QString& note)
+{
+    QByteArray out = "{\"ejectedScanned\": ";
+    out += ejectedScanned ? "true" : "false";
+    out += ", \"note\": ";
+    appendValue(out, note.isEmpty() ? std::nullopt : std::optional<QString>(note));
+    out += ", \"pools\": ";
+    QByteArray array = json(pools);
+    array.chop(1);  // its newline
+    array.replace("\n", "\n  ");
+    return out + array + "}\n";
+}

@@ -15,4 +15,9 @@ QString table(const RaidList& pools);
 // "health","members":[{"name","state","read","write","cksum","slot","others"}]},
 // keys in that order, absent fields as null. Ends with a newline.
 QByteArray json(const RaidList& pools);
+
+// What `tarnwell --list --json` prints: {"ejectedScanned": bool, "note":
+// text or null, "pools": json(pools)}. Without the scan the ejected pools
+// are missing and the note says so.
+QByteArray listing(const RaidList& pools, bool ejectedScanned, const QString& note);
 }  // namespace PoolListing

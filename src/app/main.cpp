@@ -5,6 +5,7 @@
 #include "devices/LibmountVolumeWatch.h"
 #include "devices/SysfsRegistry.h"
 #include "pools/BayMemory.h"
+#include "pools/SerialWorker.h"
 #include "ui/AppContext.h"
 
 #include <QApplication>
@@ -65,7 +66,9 @@ int main(int argc, char** argv)
 
     LibmountVolumeWatch volumeWatch;
     DiskEjector diskEjector;
+    SerialWorker worker;
     AppContext context;
+    context.worker = &worker;
     context.registry = registry.get();
     context.volumeWatch = &volumeWatch;
     context.diskEjector = &diskEjector;

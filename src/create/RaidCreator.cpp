@@ -37,6 +37,12 @@ std::optional<QStringList> RaidCreator::devicePaths(const HddList& disks)
 
 RaidCreator::Check RaidCreator::check(const RaidCreateRequest& request)
 {
+    const Check first = checkRequest(request);
+    return first.verdict == Check::Verdict::Go ? checkDisks(request) : first;
+}
+
+RaidCreator::Check RaidCreator::checkRequest(const RaidCreateRequest& request) const
+{
     using V = Check::Verdict;
     if (request.name.isEmpty())
         return {V::NoName, {}, {}};
@@ -56,7 +62,13 @@ RaidCreator::Check RaidCreator::check(const RaidCreateRequest& request)
                                "and select the disks anew.")
                     .arg(which.isEmpty() ? QStringLiteral("A disk") : which)};
     }
+    return {V::Go, {}, {}};
+}
 
+RaidCreator::Check RaidCreator::checkDisks(const RaidCreateRequest& request)
+{
+    using V = Check::Verdict;
+    const QString cannot = QStringLiteral("The RAID set cannot be created");
     PoolRefresh::Pools pools;
     if (poolsNow_) {
         pools = poolsNow_();
@@ -67,6 +79,12 @@ RaidCreator::Check RaidCreator::check(const RaidCreateRequest& request)
     }
     if (pools.canceled)
         return {V::Canceled, {}, {}};
+    // Without zpool's answer a disk of another pool would look blank.
+    if (pools.failure)
+        return {V::Unknown, cannot,
+                QStringLiteral("Tarnwell could not find out which RAID sets use these disks, so it touched "
+                               "none of them.\n\n") +
+                    pools.failure->report()};
 
     QStringList inUse, erased;
     for (const VRLHddInfoPtr& d : request.disks) {
@@ -91,19 +109,21 @@ void RaidCreator::ejectDisks(const QStringList& devPaths)
         ejector_.eject(path);
 }
 
-RaidCreator::Outcome RaidCreator::create(const RaidCreateRequest& request)
+RaidCreator::Result RaidCreator::create(const RaidCreateRequest& request)
 {
+    Result result;
     if (request.name.isEmpty()) {
         center_.post(Notifications::NoVolumeNameOfRAID);
-        return Outcome::NoName;
+        result.outcome = Outcome::NoName;
+        return result;
     }
     if (const QString problem = PoolName::problem(request.name); !problem.isEmpty()) {
         Log::write(QStringLiteral("Create RAID refused: %1").arg(problem));
-        return Outcome::Refused;
+        return result;
     }
     const std::optional<QStringList> disks = devicePaths(request.disks);
     if (!disks)
-        return Outcome::Refused;
+        return result;
 
     // A pool of that name that is already mounted is not ours to hand over.
     const bool safeName = PoolName::isSafe(request.name);
@@ -115,33 +135,43 @@ RaidCreator::Outcome RaidCreator::create(const RaidCreateRequest& request)
     const QStringList args =
         CreateCommand::arguments(request.useEditedOptions, request.optionsText, request.name,
                                  request.modeTitle, *disks);
-    const QString result = runner_.runCmdAsAdmin(zpoolPath_, args);
-    const bool canceled = result == QLatin1String("Canceled");
-    if (!canceled) {
+    result.zpool = runner_.runAsAdmin(zpoolPath_, args, ToolLimits::Kind::Change);
+    if (result.zpool.canceled()) {
+        result.outcome = Outcome::Canceled;
+    } else if (!result.zpool.ok()) {
+        result.outcome = Outcome::Failed;
+        Log::write(QStringLiteral("Create RAID failed: %1").arg(result.zpool.report().simplified()));
+    } else {
+        result.outcome = Outcome::Created;
         if (safeName)
-            giveToUser(request.name, mountedBefore);
+            result.ownership = giveToUser(request.name, mountedBefore);
         else
             Log::write(QStringLiteral("Ownership not changed: not a pool name: %1").arg(request.name));
     }
 
     center_.post(Notifications::ShowRAIDInfo);
-    center_.post(Notifications::CreateRAIDFinish);
-    return canceled ? Outcome::Canceled : Outcome::Ran;
+    if (result.outcome == Outcome::Canceled || (result.outcome == Outcome::Created && !result.ownership))
+        center_.post(Notifications::CreateRAIDFinish);
+    return result;
 }
 
-void RaidCreator::giveToUser(const QString& name, bool mountedBefore)
+std::optional<ToolResult> RaidCreator::giveToUser(const QString& name, bool mountedBefore)
 {
     if (mountedBefore) {
         Log::write(QStringLiteral("Ownership not changed: %1 was mounted before").arg(name));
-        return;
+        return std::nullopt;
     }
     // Only the new pool's own mount point, and only when the pool now exists.
     const std::optional<QString> mountPoint = mountPointOf_(name);
     if (!mountPoint)
-        return;
+        return std::nullopt;
     const QString chown = chownPath_.isEmpty() ? Platform::chownPath() : chownPath_;
     const QString owner = owner_.isEmpty()
                               ? Platform::userName() + QLatin1Char(':') + Platform::primaryGroupName()
                               : owner_;
-    runner_.runCmdAsAdmin(chown, {QStringLiteral("-R"), owner, *mountPoint});
+    const ToolResult r = runner_.runAsAdmin(chown, {QStringLiteral("-R"), owner, *mountPoint});
+    if (r.ok() || r.canceled())
+        return std::nullopt;
+    Log::write(QStringLiteral("Ownership not changed: %1").arg(r.report().simplified()));
+    return r;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "base/NotificationCenter.h"
+#include "exec/ToolResult.h"
 #include "devices/VRLHddInfo.h"
 #include "pools/PoolRefresh.h"
 
@@ -23,14 +24,21 @@ struct RaidCreateRequest {
 
 // Pool creation: eject the chosen disks, run `zpool create` as administrator,
 // give the new pool's file system to the user, then announce the attempt
-// ("ShowRAIDInfo", "CreateRAIDFinish"). Synchronous on the calling thread.
+// ("ShowRAIDInfo", "CreateRAIDFinish"). Synchronous on the calling thread;
+// the panel runs check and create off the GUI thread.
 class RaidCreator {
 public:
     enum class Outcome {
-        NoName,      // "NoVolumeNameOfRAID" posted, nothing ran
-        Refused,     // a disk cannot be named to the tools; logged, nothing ran
-        Canceled,    // authorization dismissed; the disks stay ejected
-        Ran,         // zpool ran; the pool may or may not exist now
+        NoName,    // "NoVolumeNameOfRAID" posted, nothing ran
+        Refused,   // a disk cannot be named to the tools; logged, nothing ran
+        Canceled,  // authorization dismissed; the disks stay ejected
+        Failed,    // zpool create failed or timed out: no pool; the disks stay ejected
+        Created,   // the pool exists; `ownership` says if handing it over failed
+    };
+    struct Result {
+        Outcome outcome = Outcome::Refused;
+        ToolResult zpool;                     // the create run, once it was attempted
+        std::optional<ToolResult> ownership;  // the chown run, when it failed
     };
     using MountPointLookup = std::function<std::optional<QString>(const QString& poolName)>;
     // The pools as they are now, ejected ones included.
@@ -46,6 +54,7 @@ public:
             Refused,   // a disk cannot be used; an alert says why; nothing runs
             Canceled,  // the authorization for the scan was dismissed; nothing runs
             Confirm,   // the disks hold data: create only after the user confirms the alert
+            Unknown,   // zpool could not say what the disks hold; an alert says why; nothing runs
         } verdict = Verdict::Go;
         QString title;  // the alert's message and informative text
         QString text;
@@ -64,12 +73,17 @@ public:
     // Default: list, status and import scan through zpool.
     void setPoolsLookup(PoolsLookup lookup) { poolsNow_ = std::move(lookup); }
 
-    // Runs before the panel's confirmation: may run the import scan as administrator.
+    // Runs before the panel's confirmation: checkRequest (no tools), then
+    // checkDisks, which may run the import scan as administrator.
     Check check(const RaidCreateRequest& request);
+    Check checkRequest(const RaidCreateRequest& request) const;
+    Check checkDisks(const RaidCreateRequest& request);
 
-    // Ejects the disks, runs zpool create, hands the new pool to the user and
-    // posts "ShowRAIDInfo" and "CreateRAIDFinish", whatever zpool said.
-    Outcome create(const RaidCreateRequest& request);
+    // Ejects the disks, runs zpool create and hands the new pool to the user.
+    // Posts "ShowRAIDInfo" once zpool ran, and "CreateRAIDFinish" when the
+    // attempt is over with nothing to tell: cancelled, or created and handed
+    // over. Otherwise the caller shows what failed and keeps the window.
+    Result create(const RaidCreateRequest& request);
 
     // One eject per path, in order, as the user; output ignored.
     void ejectDisks(const QStringList& devPaths);
@@ -79,7 +93,7 @@ public:
     static std::optional<QStringList> devicePaths(const HddList& disks);
 
 private:
-    void giveToUser(const QString& name, bool mountedBefore);
+    std::optional<ToolResult> giveToUser(const QString& name, bool mountedBefore);
 
     RunCMD& runner_;
     DiskEjector& ejector_;

@@ -307,5 +307,6 @@ void VRLScanDevice::scanTBDevice()
 
 QString VRLScanDevice::runCommandWithCommand(const QString& path, const QStringList& args)
 {
-    return RunCMD::runStdoutOnly(path, args);
+    const ToolResult r = RunCMD::run(path, args, ToolLimits::Kind::Read, ToolProcess::Streams::Separate);
+    return r.ending == ToolResult::Ending::Exited ? r.outputText() : QString();
 }

@@ -3,6 +3,7 @@
 #include "base/NotificationCenter.h"
 #include "base/Notifications.h"
 #include "exec/PrivilegedSession.h"
+#include "exec/ToolLimits.h"
 
 #include <QDir>
 
@@ -12,15 +13,16 @@ int KMPrivilegedTask::launch()
 {
     // The session answers only once the tool has exited, so the run is over
     // when launch returns; waitUntilExit just closes the task's life.
-    const PrivilegedSession::Result result =
-        PrivilegedSession::instance().run(launchPath_, arguments_,
-                                          mergesErrors_ ? ToolProcess::Streams::Merged
-                                                        : ToolProcess::Streams::StdoutOnly);
-    if (result.status == PrivilegedSession::StatusSuccess) {
-        isRunning_ = true;
-        output_ = result.output;
-    }
-    return result.status;
+    result_ = PrivilegedSession::instance().run(
+        launchPath_, arguments_,
+        mergesErrors_ ? ToolProcess::Streams::Merged : ToolProcess::Streams::Separate,
+        limitMs_ > 0 ? limitMs_ : ToolLimits::ms(ToolLimits::Kind::Change));
+    if (result_.canceled())
+        return PrivilegedSession::StatusCanceled;
+    if (result_.ending == ToolResult::Ending::CouldNotStart)
+        return PrivilegedSession::StatusFailed;
+    isRunning_ = true;
+    return PrivilegedSession::StatusSuccess;
 }
 
 void KMPrivilegedTask::waitUntilExit()
@@ -28,6 +30,7 @@ void KMPrivilegedTask::waitUntilExit()
     if (!isRunning_)
         return;
     isRunning_ = false;
+    ran_ = true;
     NotificationCenter::defaultCenter().post(
         Notifications::KMPrivilegedTaskDidTerminateNotification, this);
 }

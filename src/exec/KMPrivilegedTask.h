@@ -1,4 +1,6 @@
 #pragma once
+#include "exec/ToolResult.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -17,21 +19,26 @@ public:
     // Capture the tool's standard error with its output, in the order written.
     void setMergesErrors(bool merge) { mergesErrors_ = merge; }
     bool mergesErrors() const { return mergesErrors_; }
+    void setTimeLimit(int ms) { limitMs_ = ms; }
 
-    // 0 on success, PrivilegedSession::StatusCanceled when the user dismissed
-    // the dialog, any other non-zero value on failure.
-    // Runs the tool to its end; the output is kept only on success.
+    // 0 once the tool ran (whatever it said), PrivilegedSession::StatusCanceled
+    // when the user dismissed the dialog, any other non-zero value when it
+    // could not run. Runs the tool to its end.
     int launch();
     // Posts "KMPrivilegedTaskDidTerminateNotification" once after a successful launch.
     void waitUntilExit();
     bool isRunning() const { return isRunning_; }
-    QString output() const { return output_; }
+    // The standard output of a run that launched.
+    QString output() const { return isRunning_ || ran_ ? result_.outputText() : QString(); }
+    const ToolResult& result() const { return result_; }
 
 private:
     QString launchPath_;
     QStringList arguments_;
     QString cwd_;
     bool mergesErrors_ = false;
+    int limitMs_ = 0;
     bool isRunning_ = false;
-    QString output_;
+    bool ran_ = false;
+    ToolResult result_;
 };

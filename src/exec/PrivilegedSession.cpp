@@ -4,6 +4,7 @@
 #include "exec/ToolProcess.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QReadWriteLock>
 #include <QThread>
@@ -44,10 +45,11 @@ struct PrivilegedSession::Impl {
     QObject* ensureThread();
     void shutdown();
 
-    Result serve(const QString& path, const QStringList& arguments, bool merge);
+    ToolResult serve(ToolResult request);
     int startHelper();
     void dropHelper();
-    bool waitForLine(QByteArray* line, qsizetype maxLength);
+    bool waitForLine(QByteArray* line, qsizetype maxLength, QDeadlineTimer deadline = QDeadlineTimer::Forever);
+    bool waitForBytes(qsizetype count, QDeadlineTimer deadline);
 };
 
 // Returns with threadLock held for reading.
@@ -87,14 +89,24 @@ void PrivilegedSession::Impl::shutdown()
     thread = nullptr;
 }
 
-bool PrivilegedSession::Impl::waitForLine(QByteArray* line, qsizetype maxLength)
+bool PrivilegedSession::Impl::waitForLine(QByteArray* line, qsizetype maxLength, QDeadlineTimer deadline)
 {
     while (!helper->canReadLine()) {
-        if (helper->bytesAvailable() > maxLength || !helper->waitForReadyRead(-1))
+        if (helper->bytesAvailable() > maxLength || deadline.hasExpired() ||
+            !helper->waitForReadyRead(deadline.isForever() ? -1 : int(deadline.remainingTime())))
             return false;
     }
     *line = helper->readLine();
     line->chop(1);
+    return true;
+}
+
+bool PrivilegedSession::Impl::waitForBytes(qsizetype count, QDeadlineTimer deadline)
+{
+    while (helper->bytesAvailable() < count) {
+        if (deadline.hasExpired() || !helper->waitForReadyRead(int(deadline.remainingTime())))
+            return false;
+    }
     return true;
 }
 
@@ -150,41 +162,40 @@ void PrivilegedSession::Impl::dropHelper()
     helper = nullptr;
 }
 
-PrivilegedSession::Result PrivilegedSession::Impl::serve(const QString& path,
-                                                         const QStringList& arguments, bool merge)
+ToolResult PrivilegedSession::Impl::serve(ToolResult request)
 {
     if (helper && (helper->state() != QProcess::Running || helper->bytesAvailable() > 0))
         dropHelper();  // died or spoke out of turn since the last request: start afresh
     if (!helper) {
         const int status = startHelper();
-        if (status != StatusSuccess)
-            return {status, {}};
-    }
-
-    helper->write(HelperProtocol::encodeRequest(path, arguments, merge));
-    QByteArray header;
-    HelperProtocol::ReplyKind kind;
-    qsizetype length = 0;
-    if (!waitForLine(&header, HelperProtocol::MaxHeaderLine) ||
-        !HelperProtocol::parseReplyHeader(header, &kind, &length)) {
-        qWarning("tarnwell: the privileged helper gave no valid answer");
-        dropHelper();
-        return {StatusFailed, {}};
-    }
-    while (helper->bytesAvailable() < length) {
-        if (!helper->waitForReadyRead(-1)) {
-            qWarning("tarnwell: the privileged helper ended in the middle of an answer");
-            dropHelper();
-            return {StatusFailed, {}};
+        if (status == StatusCanceled)
+            request.ending = ToolResult::Ending::Canceled;
+        if (status != StatusSuccess) {
+            request.why = QStringLiteral("the administrator authorization failed");
+            return request;
         }
     }
-    const QByteArray body = helper->read(length);
-    if (kind != HelperProtocol::ReplyKind::Ok) {
-        qWarning("tarnwell: the privileged helper declined %s: %s", qPrintable(path),
-                 body.constData());
-        return {StatusFailed, {}};
+
+    helper->write(HelperProtocol::encodeRequest(request.program, request.arguments, request.merged,
+                                                request.limitMs));
+    // The helper stops the tool at the limit; the margin covers its answer.
+    const QDeadlineTimer deadline(qint64(request.limitMs) + 15000);
+    QByteArray line;
+    HelperProtocol::ReplyHeader header;
+    if (!waitForLine(&line, HelperProtocol::MaxHeaderLine, deadline) ||
+        !HelperProtocol::parseReplyHeader(line, &header) ||
+        !waitForBytes(header.outLength + header.errLength, deadline)) {
+        qWarning("tarnwell: the privileged helper gave no valid answer in time");
+        dropHelper();
+        request.ending = deadline.hasExpired() ? ToolResult::Ending::TimedOut : ToolResult::Ending::CouldNotStart;
+        request.why = QStringLiteral("the privileged helper gave no valid answer");
+        return request;
     }
-    return {StatusSuccess, ToolProcess::decode(body)};
+    const QByteArray out = helper->read(header.outLength);
+    const QByteArray err = helper->read(header.errLength);
+    if (header.kind == HelperProtocol::ReplyKind::Refused || header.kind == HelperProtocol::ReplyKind::Error)
+        qWarning("tarnwell: the privileged helper declined %s: %s", qPrintable(request.program), err.constData());
+    return HelperProtocol::resultOf(header, out, err, request);
 }
 
 PrivilegedSession& PrivilegedSession::instance()
@@ -207,36 +218,26 @@ void shutdownAtExit()
 }
 }  // namespace
 
-PrivilegedSession::Result PrivilegedSession::run(const QString& launchPath,
-                                                 const QStringList& arguments)
-{
-    return run(launchPath, arguments, ToolProcess::Streams::StdoutOnly);
-}
-
-PrivilegedSession::Result PrivilegedSession::run(const QString& launchPath,
-                                                 const QStringList& arguments,
-                                                 ToolProcess::Streams streams)
+ToolResult PrivilegedSession::run(const QString& launchPath, const QStringList& arguments,
+                                  ToolProcess::Streams streams, int limitMs)
 {
     bool force;
     {
         QMutexLocker lock(&d->configMutex);
         force = d->force;
     }
-    if (geteuid() == 0 && !force) {
-        const ToolProcess::Outcome outcome = ToolProcess::run(launchPath, arguments, streams);
-        if (!outcome.started)
-            return {StatusFailed, {}};
-        return {StatusSuccess, ToolProcess::decode(outcome.output)};
-    }
+    if (geteuid() == 0 && !force)
+        return ToolProcess::run(launchPath, arguments, streams, limitMs);
 
+    ToolResult request = ToolResult::notStarted(launchPath, arguments, {});
+    request.merged = streams == ToolProcess::Streams::Merged;
+    request.limitMs = limitMs;
     QObject* context = d->ensureThread();
-    Result result;
+    ToolResult result;
     // Requests queue up on the session thread, so the first of several
     // simultaneous runs asks for authorization and the others reuse it.
     QMetaObject::invokeMethod(
-        context,
-        [&] { result = d->serve(launchPath, arguments, streams == ToolProcess::Streams::Merged); },
-        Qt::BlockingQueuedConnection);
+        context, [&] { result = d->serve(request); }, Qt::BlockingQueuedConnection);
     d->threadLock.unlock();
     return result;
 }

@@ -19,19 +19,15 @@ public:
     static constexpr int StatusCanceled = -60006;
     static constexpr int StatusFailed = -60008;
 
-    struct Result {
-        int status = StatusFailed;
-        QString output;  // the tool's standard output (Merged: and error) on success
-    };
-
     // The process-wide session; its authorization is shared by every caller.
     static PrivilegedSession& instance();
 
     // Runs the tool as root, asking for the authorization first when there is
-    // none yet; safe from any thread, one request at a time. Standard output only.
-    Result run(const QString& launchPath, const QStringList& arguments);
-    Result run(const QString& launchPath, const QStringList& arguments,
-               ToolProcess::Streams streams);
+    // none yet; safe from any thread, one request at a time. The dialog may
+    // take as long as the user likes; the tool gets `limitMs`, and the helper
+    // that runs it a little more to answer.
+    ToolResult run(const QString& launchPath, const QStringList& arguments, ToolProcess::Streams streams,
+                   int limitMs);
 
     // Test and platform seams.
     void setElevator(const QStringList& command);  // default {"/usr/bin/pkexec"}

@@ -3,46 +3,66 @@
 #include "base/Log.h"
 #include "exec/KMPrivilegedTask.h"
 #include "exec/PrivilegedSession.h"
-#include "exec/ToolProcess.h"
 
-QString RunCMD::runCmd(const QString& launchPath, const QStringList& arguments)
+namespace {
+void logTimeOut(const ToolResult& r)
 {
-    return ToolProcess::decode(
-        ToolProcess::run(launchPath, arguments, ToolProcess::Streams::Merged).output);
+    if (r.ending == ToolResult::Ending::TimedOut || r.ending == ToolResult::Ending::TooMuchOutput)
+        Log::write(QStringLiteral("%1 %2").arg(r.commandLine(), r.failure()));
 }
 
-QString RunCMD::runStdoutOnly(const QString& launchPath, const QStringList& arguments)
+// What a cut-short run printed is no answer at all.
+QString text(const ToolResult& r)
 {
-    return ToolProcess::decode(
-        ToolProcess::run(launchPath, arguments, ToolProcess::Streams::StdoutOnly).output);
+    if (r.canceled())
+        return QStringLiteral("Canceled");
+    const bool ranToItsEnd = r.ending == ToolResult::Ending::Exited || r.ending == ToolResult::Ending::Crashed;
+    return ranToItsEnd ? r.outputText() : QString();
+}
+}  // namespace
+
+ToolResult RunCMD::run(const QString& launchPath, const QStringList& arguments, ToolLimits::Kind kind,
+                       ToolProcess::Streams streams)
+{
+    ToolResult r = ToolProcess::run(launchPath, arguments, streams, ToolLimits::ms(kind));
+    logTimeOut(r);
+    return r;
 }
 
-QString RunCMD::runCmdAsAdmin(const QString& launchPath, const QStringList& arguments)
-{
-    return runAsAdmin(launchPath, arguments, false);
-}
-
-QString RunCMD::runCmdAsAdminWithErrors(const QString& launchPath, const QStringList& arguments)
-{
-    return runAsAdmin(launchPath, arguments, true);
-}
-
-QString RunCMD::runAsAdmin(const QString& launchPath, const QStringList& arguments,
-                           bool mergeErrors)
+ToolResult RunCMD::runAsAdmin(const QString& launchPath, const QStringList& arguments, ToolLimits::Kind kind,
+                              ToolProcess::Streams streams)
 {
     KMPrivilegedTask task;
     task.setLaunchPath(launchPath);
     task.setArguments(arguments);
-    task.setMergesErrors(mergeErrors);
+    task.setMergesErrors(streams == ToolProcess::Streams::Merged);
+    task.setTimeLimit(ToolLimits::ms(kind));
     const int status = task.launch();
-    if (status == PrivilegedSession::StatusCanceled) {
+    if (status == PrivilegedSession::StatusCanceled)
         Log::write(QStringLiteral("Authorization Canceled"));
-        return QStringLiteral("Canceled");
-    }
-    if (status != PrivilegedSession::StatusSuccess) {
+    else if (status != PrivilegedSession::StatusSuccess)
         Log::write(QStringLiteral("Something went wrong"));
-        return {};
-    }
     task.waitUntilExit();
-    return task.output();
+    logTimeOut(task.result());
+    return task.result();
+}
+
+QString RunCMD::runCmd(const QString& launchPath, const QStringList& arguments)
+{
+    return text(run(launchPath, arguments));
+}
+
+QString RunCMD::runStdoutOnly(const QString& launchPath, const QStringList& arguments)
+{
+    return text(run(launchPath, arguments, ToolLimits::Kind::Change, ToolProcess::Streams::Separate));
+}
+
+QString RunCMD::runCmdAsAdmin(const QString& launchPath, const QStringList& arguments)
+{
+    return text(runAsAdmin(launchPath, arguments));
+}
+
+QString RunCMD::runCmdAsAdminWithErrors(const QString& launchPath, const QStringList& arguments)
+{
+    return text(runAsAdmin(launchPath, arguments, ToolLimits::Kind::Change, ToolProcess::Streams::Merged));
 }

@@ -1,24 +1,33 @@
 #pragma once
+#include "exec/ToolLimits.h"
+#include "exec/ToolProcess.h"
+
 #include <QString>
 #include <QStringList>
 
 // Synchronous tool runners. Absolute path, argument list, no shell; every
-// tool gets LC_ALL=C so the English texts we look for are what it prints.
-// Output is decoded as UTF-8 (lossily); a tool that cannot start gives "".
+// tool gets LC_ALL=C so the English texts we look for are what it prints,
+// and a time limit of its kind. run and runAsAdmin keep the whole outcome;
+// the string calls are thin adaptors over them, where a tool that cannot
+// start gives "".
 class RunCMD {
 public:
+    static ToolResult run(const QString& launchPath, const QStringList& arguments,
+                          ToolLimits::Kind kind = ToolLimits::Kind::Change,
+                          ToolProcess::Streams streams = ToolProcess::Streams::Merged);
+    // With administrator rights, through KMPrivilegedTask; logs
+    // "Authorization Canceled" or "Something went wrong" as the Parts ask.
+    static ToolResult runAsAdmin(const QString& launchPath, const QStringList& arguments,
+                                 ToolLimits::Kind kind = ToolLimits::Kind::Change,
+                                 ToolProcess::Streams streams = ToolProcess::Streams::Separate);
+
     // Standard output and standard error together, in byte order.
     QString runCmd(const QString& launchPath, const QStringList& arguments);
     // With administrator rights; standard output only, or "Canceled" when the
     // user dismissed the authorization.
     QString runCmdAsAdmin(const QString& launchPath, const QStringList& arguments);
-    // The same with standard error kept, in byte order, for a caller that has
-    // to show the user why a tool failed.
+    // The same with standard error kept, in byte order.
     QString runCmdAsAdminWithErrors(const QString& launchPath, const QStringList& arguments);
-    // Standard output only; standard error goes to ours.
+    // Standard output only.
     static QString runStdoutOnly(const QString& launchPath, const QStringList& arguments);
-
-private:
-    static QString runAsAdmin(const QString& launchPath, const QStringList& arguments,
-                              bool mergeErrors);
 };

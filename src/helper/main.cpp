@@ -1,17 +1,19 @@
 // tarnwell-helper: started once per session through the elevator (pkexec),
 // it runs the administrator tool runs that Tarnwell asks for over stdin and
-// answers with each tool's stdout (and its stderr, when the request asks for
-// "merge"). It runs only what HelperPolicy allows, never through a shell, and
-// ends when its stdin closes.
+// answers with each tool's exit status, stdout and stderr. It runs only what
+// HelperPolicy allows, never through a shell, never longer than its time
+// limit, and ends when its stdin closes.
 #include "exec/HelperProtocol.h"
 #include "exec/MountInfo.h"
+#include "exec/ToolLimits.h"
+#include "exec/ToolProcess.h"
 #include "helper/HelperPolicy.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QDir>
 #include <QHash>
-#include <QProcess>
 
 #include <cstdio>
 #include <csignal>
@@ -100,9 +102,8 @@ HelperPolicy::Context currentContext()
     return context;
 }
 
-void reply(HelperProtocol::ReplyKind kind, const QByteArray& body)
+void reply(const QByteArray& bytes)
 {
-    const QByteArray bytes = HelperProtocol::encodeReply(kind, body);
     fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     if (fflush(stdout) != 0)
         exit(1);  // Tarnwell is gone
@@ -111,7 +112,7 @@ void reply(HelperProtocol::ReplyKind kind, const QByteArray& body)
 void decline(HelperProtocol::ReplyKind kind, const QString& why)
 {
     fprintf(stderr, "tarnwell-helper: %s\n", qPrintable(why));
-    reply(kind, why.toUtf8());
+    reply(HelperProtocol::encodeReply(kind, 0, {}, why.toUtf8()));
 }
 
 void handle(const QByteArray& line)
@@ -120,7 +121,8 @@ void handle(const QByteArray& line)
     QStringList arguments;
     QString error;
     bool merge = false;
-    if (!HelperProtocol::decodeRequest(line, &path, &arguments, &error, &merge)) {
+    int limitMs = 0;
+    if (!HelperProtocol::decodeRequest(line, &path, &arguments, &error, &merge, &limitMs)) {
         decline(HelperProtocol::ReplyKind::Error, error);
         return;
     }
@@ -130,22 +132,15 @@ void handle(const QByteArray& line)
         return;
     }
 
-    QProcess tool;
+    // A request may shorten the limit, never lengthen it.
+    const int most = ToolLimits::ChangeDefaultMs;
+    limitMs = limitMs <= 0 ? most : qBound(100, limitMs, most);
     QProcessEnvironment env;
     env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/sbin:/usr/bin:/sbin:/bin"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    tool.setProcessEnvironment(env);
-    tool.setWorkingDirectory(QStringLiteral("/"));
-    tool.setProcessChannelMode(merge ? QProcess::MergedChannels : QProcess::ForwardedErrorChannel);
-    // Never the request pipe: a tool that reads stdin must not eat requests.
-    tool.setStandardInputFile(QProcess::nullDevice());
-    tool.start(path, arguments, QIODevice::ReadOnly);
-    if (!tool.waitForStarted(-1)) {
-        decline(HelperProtocol::ReplyKind::Error, QStringLiteral("cannot start ") + path);
-        return;
-    }
-    tool.waitForFinished(-1);
-    reply(HelperProtocol::ReplyKind::Ok, tool.readAllStandardOutput());
+    // stdin is /dev/null, never the request pipe: a tool that reads stdin must not eat requests.
+    reply(HelperProtocol::encodeReply(ToolProcess::run(
+        path, arguments, merge ? ToolProcess::Streams::Merged : ToolProcess::Streams::Separate, limitMs, env)));
 }
 }  // namespace
 
@@ -158,6 +153,7 @@ int main(int argc, char** argv)
     }
     // Tarnwell gone: the write fails and we end instead of dying on SIGPIPE.
     signal(SIGPIPE, SIG_IGN);
+    QDir::setCurrent(QStringLiteral("/"));
     // Being here means the user authorized us; say so.
     printf("%s\n", HelperProtocol::Hello);
     if (fflush(stdout) != 0)

@@ -1,6 +1,7 @@
 #include "pools/PoolRefresh.h"
 
 #include "devices/VRLScanDevice.h"
+#include "exec/ToolProcess.h"
 #include "pools/BayMapping.h"
 #include "pools/RaidListArray.h"
 #include "zpool/ZpoolCMD.h"
@@ -8,38 +9,67 @@
 #include "zpool/ZpoolList.h"
 #include "zpool/ZpoolStatus.h"
 
+bool PoolRefresh::listAnswered(const ToolResult& r)
+{
+    return r.ok() || (r.ending == ToolResult::Ending::Exited && ZpoolList::saysNoPools(r.outputText()));
+}
+
+bool PoolRefresh::importScanAnswered(const ToolResult& r)
+{
+    if (r.ok())
+        return true;
+    const QString said = ToolProcess::decode(r.merged ? r.output : r.errors).trimmed();
+    return r.ending == ToolResult::Ending::Exited && r.exitStatus == 1 &&
+           (said.isEmpty() || said.contains(QLatin1String("no pools available to import")));
+}
+
 PoolRefresh::Pools PoolRefresh::readPools(ZpoolCMD& zpool, bool includeEjected)
 {
     Pools result;
-    result.pools = ZpoolList::ShowRAIDList(zpool.runCMD(QStringLiteral("LIST")));
-    result.statusParsed = ZpoolStatus::ShowRAIDStatus(zpool.runCMD(QStringLiteral("STATUS")), result.pools);
+    const auto failed = [&result](const ToolResult& r) {
+        if (!result.failure)
+            result.failure = r;
+    };
+    // What a failed read printed is not parsed: it may be cut short.
+    const ToolResult list = zpool.run(QStringLiteral("LIST"));
+    result.listed = listAnswered(list);
+    if (!result.listed)
+        failed(list);
+    result.pools = ZpoolList::ShowRAIDList(result.listed ? list.outputText() : QString());
+    const ToolResult status = zpool.run(QStringLiteral("STATUS"));
+    const bool statused = listAnswered(status);
+    if (!statused)
+        failed(status);
+    result.statusParsed = ZpoolStatus::ShowRAIDStatus(statused ? status.outputText() : QString(), result.pools);
     if (includeEjected) {
-        const QString text = zpool.runCMD(QStringLiteral("LIST EJECTED"));
-        result.canceled = text == QLatin1String("Canceled");
-        ZpoolImportScan::ShowUnimportRAID(text, result.pools);
+        const ToolResult scan = zpool.run(QStringLiteral("LIST EJECTED"));
+        result.canceled = scan.canceled();
+        result.ejectedScanned = importScanAnswered(scan);
+        if (!result.ejectedScanned && !result.canceled)
+            failed(scan);
+        if (result.ejectedScanned)
+            ZpoolImportScan::ShowUnimportRAID(scan.outputText(), result.pools);
     }
     return result;
 }
 
-RaidListPtr PoolRefresh::refresh(ZpoolCMD& zpool, VRLScanDevice& scanner, bool includeEjected,
-                                 bool gateOpen, bool* statusParsed, BayMemory* memory)
+PoolRefresh::Refreshed PoolRefresh::refresh(ZpoolCMD& zpool, VRLScanDevice& scanner, bool includeEjected,
+                                            bool gateOpen, BayMemory* memory)
 {
-    if (statusParsed)
-        *statusParsed = true;
-
-    RaidListPtr pools;
+    Refreshed result;
     if (gateOpen) {
         Pools fresh = readPools(zpool, includeEjected);
-        if (statusParsed)
-            *statusParsed = fresh.statusParsed;
-        pools = std::make_shared<const RaidList>(std::move(fresh.pools));
+        result.statusParsed = fresh.statusParsed;
+        result.listed = fresh.listed;
+        result.failure = std::move(fresh.failure);
+        result.pools = std::make_shared<const RaidList>(std::move(fresh.pools));
     } else {
         // No zpool may run: the list stays what it was (empty since the view loaded).
-        pools = RaidListArray::current();
+        result.pools = RaidListArray::current();
     }
 
     scanner.resetArray(QStringLiteral("RADade"));
     scanner.scanTBDevice();
-    BayMapping::getDiskSlot(*pools, scanner.tbArray(), memory);
-    return pools;
+    BayMapping::getDiskSlot(*result.pools, scanner.tbArray(), memory);
+    return result;
 }

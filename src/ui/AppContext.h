@@ -4,6 +4,7 @@
 
 class BayMemory;
 class Registry;
+class SerialWorker;
 class VolumeWatch;
 class DiskEjector;
 
@@ -15,6 +16,9 @@ struct AppContext {
     DiskEjector* diskEjector = nullptr;
     BayMemory* bayMemory = nullptr;  // none: missing members are placed without memory
     NotificationCenter* center = &NotificationCenter::defaultCenter();
+    // Runs every window's tools off the GUI thread, one at a time; none: each
+    // window makes its own.
+    SerialWorker* worker = nullptr;
     OpenZFSProbePaths probePaths;
     QString dfPath = QStringLiteral("/bin/df");
 };

@@ -11,11 +11,12 @@
 #include "devices/DiskEjector.h"
 #include "exec/RunCMD.h"
 #include "pools/RaidListArray.h"
+#include "pools/SerialWorker.h"
 #include "ui/Alerts.h"
+#include "ui/BusyIndicator.h"
 #include "ui/DiskTableModel.h"
 #include "zpool/ZpoolCreate.h"
 
-#include <QApplication>
 #include <QHeaderView>
 #include <QStandardItemModel>
 
@@ -56,10 +57,26 @@ DiskTableViewController::DiskTableViewController(AppContext& context, QWidget* p
     connect(ui->EnableCheckBox, &QCheckBox::clicked, this, [this] { clickEnable(); });
     connect(ui->DefaultBtn, &QPushButton::clicked, this, [this] { setFlagDefault(); });
 
+    if (!context_.worker)
+        ownWorker_ = std::make_unique<SerialWorker>();
+    worker_ = context_.worker ? context_.worker : ownWorker_.get();
+    busy_ = new BusyIndicator(*worker_, this);
+    ui->deviceRow->addWidget(busy_);
+    connect(worker_, &SerialWorker::busyChanged, this, [this] { updateCreateEnabled(); });
+
     viewDidLoad();
 }
 
-DiskTableViewController::~DiskTableViewController() = default;
+DiskTableViewController::~DiskTableViewController()
+{
+    worker_->forget(this);
+}
+
+void DiskTableViewController::updateCreateEnabled()
+{
+    // No second create, and none while another verb or a scan runs.
+    ui->CreateBtn->setEnabled(createWanted_ && !creating_ && !worker_->isBusy());
+}
 
 void DiskTableViewController::viewDidLoad()
 {
@@ -92,7 +109,8 @@ void DiskTableViewController::viewDidLoad()
     for (QWidget* w : advancedOptionControls())
         w->setVisible(false);
     ui->DefaultBtn->setEnabled(false);
-    ui->CreateBtn->setEnabled(false);
+    createWanted_ = false;
+    updateCreateEnabled();
 }
 
 void DiskTableViewController::updateTBDevPopUp(const TBList& enclosures)
@@ -123,7 +141,8 @@ void DiskTableViewController::updateDiskInfo(const TBList&)
     ui->RaidVolumeName->setEnabled(false);
     ui->RaidVolumeName->setReadOnly(true);
     ui->RaidModePopup->setEnabled(false);
-    ui->CreateBtn->setEnabled(false);
+    createWanted_ = false;
+    updateCreateEnabled();
     setDiskInfo(std::nullopt);
     reloadTable();
 }
@@ -172,7 +191,8 @@ void DiskTableViewController::applySelectionRules(int selectedCount)
         ui->RaidModePopup->setEnabled(*rules.modePopupEnabled);
     for (int i = 0; i < int(rules.modeEntryEnabled.size()); ++i)
         setModeEntryEnabled(i, rules.modeEntryEnabled[size_t(i)]);
-    ui->CreateBtn->setEnabled(rules.createEnabled);
+    createWanted_ = rules.createEnabled;
+    updateCreateEnabled();
 
     for (QWidget* w : advancedOptionControls())
         w->setVisible(rules.advancedVisible);
@@ -212,7 +232,6 @@ void DiskTableViewController::CreateRAID()
 {
     if (creating_)
         return;
-    creating_ = true;
     RaidCreateRequest request;
     request.name = ui->RaidVolumeName->text();
     request.disks = selectedDisks();
@@ -221,47 +240,80 @@ void DiskTableViewController::CreateRAID()
     request.optionsText = ui->argTextFiled->text();
     creator_->setZpoolPath(zpoolPath_);
 
-    // The tools run on this thread and block the window until they finish.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const RaidCreator::Check check = creator_->check(request);
-    QApplication::restoreOverrideCursor();
     using V = RaidCreator::Check::Verdict;
-    switch (check.verdict) {
-    case V::Go:
-    case V::NoName:
-        runCreate(request);
-        break;
-    case V::BadName:
-    case V::Refused:
+    const auto show = [this](const RaidCreator::Check& check) {
         Alerts::open(window(), QMessageBox::Warning, check.title, check.text);
-        creating_ = false;
-        break;
-    case V::Canceled:
-        // As when the creation's own authorization is dismissed: nothing made.
-        context_.center->post(Notifications::ShowRAIDInfo);
-        context_.center->post(Notifications::CreateRAIDFinish);
-        creating_ = false;
-        break;
-    case V::Confirm:
-        Alerts::open(window(), QMessageBox::Warning, check.title, check.text,
-                     {QStringLiteral("Erase"), QStringLiteral("Cancel")},
-                     [this, request](int button) {
-                         if (button == 0)
-                             runCreate(request);
-                         else
-                             creating_ = false;
-                     },
-                     /*defaultButton*/ 1);
-        break;
+    };
+    const RaidCreator::Check first = creator_->checkRequest(request);
+    if (first.verdict == V::NoName) {
+        creator_->create(request);  // posts "NoVolumeNameOfRAID" and runs nothing
+        return;
     }
+    if (first.verdict != V::Go) {
+        show(first);
+        return;
+    }
+    creating_ = true;
+    updateCreateEnabled();
+    worker_->run<RaidCreator::Check>(
+        this, tr("Reading what the disks hold…"), [this, request] { return creator_->checkDisks(request); },
+        [this, request, show](const RaidCreator::Check& check) {
+            switch (check.verdict) {
+            case V::Go:
+                runCreate(request);
+                return;
+            case V::Canceled:
+                // As when the creation's own authorization is dismissed: nothing made.
+                context_.center->post(Notifications::ShowRAIDInfo);
+                context_.center->post(Notifications::CreateRAIDFinish);
+                break;
+            case V::Confirm:
+                Alerts::open(window(), QMessageBox::Warning, check.title, check.text,
+                             {QStringLiteral("Erase"), QStringLiteral("Cancel")},
+                             [this, request](int button) {
+                                 if (button == 0) {
+                                     runCreate(request);
+                                 } else {
+                                     creating_ = false;
+                                     updateCreateEnabled();
+                                 }
+                             },
+                             /*defaultButton*/ 1);
+                return;
+            case V::NoName:
+            case V::BadName:
+            case V::Refused:
+            case V::Unknown:
+                show(check);
+                break;
+            }
+            creating_ = false;
+            updateCreateEnabled();
+        });
 }
 
 void DiskTableViewController::runCreate(const RaidCreateRequest& request)
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    creator_->create(request);
-    QApplication::restoreOverrideCursor();
-    creating_ = false;
+    creating_ = true;
+    updateCreateEnabled();
+    worker_->run<RaidCreator::Result>(
+        this, tr("Creating %1…").arg(request.name), [this, request] { return creator_->create(request); },
+        [this, name = request.name](const RaidCreator::Result& r) {
+            creating_ = false;
+            updateCreateEnabled();
+            using O = RaidCreator::Outcome;
+            if (r.outcome == O::Failed) {
+                // The panel stays as the user left it, to correct and try again.
+                Alerts::open(window(), QMessageBox::Warning, tr("The RAID set %1 could not be created").arg(name),
+                             r.zpool.report());
+            } else if (r.outcome == O::Created && r.ownership) {
+                Alerts::open(window(), QMessageBox::Warning, tr("%1 was created, but is not yours yet").arg(name),
+                             r.ownership->report() +
+                                 tr("\n\nIts files belong to the administrator until their owner is changed."),
+                             {tr("OK")},
+                             [this](int) { context_.center->post(Notifications::CreateRAIDFinish); });
+            }
+        });
 }
 
 void DiskTableViewController::UnMountDiskList()

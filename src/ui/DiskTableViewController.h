@@ -7,8 +7,10 @@
 #include <memory>
 #include <optional>
 
+class BusyIndicator;
 class DiskEjector;
 class DiskTableModel;
+class SerialWorker;
 class RaidCreator;
 struct RaidCreateRequest;
 class RunCMD;
@@ -37,6 +39,7 @@ public:
     void setZpoolPath(const QString& path) { zpoolPath_ = path; }
     RunCMD& runCMD() { return *runCMD_; }
     RaidCreator& raidCreator() { return *creator_; }
+    SerialWorker& worker() const { return *worker_; }
 
     // Enclosure pop-up and disk table.
     void updateTBDevPopUp(const TBList& enclosures);
@@ -47,7 +50,8 @@ public:
     void ChangeSelected();
     int numberOfRowsInTableView() const;
 
-    // Pool creation and the advanced options.
+    // Pool creation and the advanced options. The check and the creation run
+    // on the worker; a failure leaves the panel as it was, for another try.
     void CreateRAID();
     void UnMountDiskList();
     void clickEnable();
@@ -76,6 +80,7 @@ private:
     void setModeEntryEnabled(int index, bool enabled);
     HddList selectedDisks() const;
     void runCreate(const RaidCreateRequest& request);
+    void updateCreateEnabled();
 
     std::unique_ptr<Ui::DiskTableViewController> ui;
     AppContext& context_;
@@ -83,6 +88,10 @@ private:
     std::unique_ptr<RunCMD> runCMD_;
     std::unique_ptr<DiskEjector> ownEjector_;
     std::unique_ptr<RaidCreator> creator_;
+    std::unique_ptr<SerialWorker> ownWorker_;
+    SerialWorker* worker_ = nullptr;
+    BusyIndicator* busy_ = nullptr;
+    bool createWanted_ = false;  // what the selection rules last said
     DiskTableModel* model_ = nullptr;
     bool reloading_ = false;
     bool creating_ = false;

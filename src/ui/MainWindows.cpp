@@ -3,6 +3,7 @@
 #include "base/Log.h"
 #include "base/Notifications.h"
 #include "pools/ReplaceWorkflow.h"
+#include "pools/SerialWorker.h"
 #include "ui/Alerts.h"
 #include "ui/HelpPages.h"
 #include "ui/RaidCreateView.h"
@@ -28,17 +29,24 @@ MainWindows::MainWindows(AppContext& context, QWidget* parent)
     connect(ui->actionOpenZFS, &QAction::triggered, this, &MainWindows::openZFSRequested);
     connect(ui->actionDisclaimer, &QAction::triggered, this, &MainWindows::disclaimerRequested);
     connect(ui->actionHelp, &QAction::triggered, this, &MainWindows::Help);
+    if (!context_.worker) {
+        ownWorker_ = std::make_unique<SerialWorker>();
+        context_.worker = ownWorker_.get();
+    }
 }
 
 MainWindows::~MainWindows()
 {
+    // A job may be inside our handler right now; let it finish while
+    // everything it can reach is still whole. The views go before the worker.
+    context_.worker->forget(this);
+    delete raidCreateViewCtrl_;
+    raidCreateViewCtrl_ = nullptr;
+    tbInfoWindow_.reset();
     for (quint64 id : observers_)
         context_.center->removeObserver(id);
-    // A worker may be inside our handler right now; let it finish while
-    // everything it can reach is still whole.
-    if (RaidTableViewController* pools = raidTableViewCtrl(); pools && pools->zpoolCmd())
-        pools->zpoolCmd()->waitForThreads();
-    tbInfoWindow_.reset();
+    if (ownWorker_)
+        context_.worker = nullptr;
 }
 
 QLabel* MainWindows::VerLabel() const
@@ -63,22 +71,30 @@ void MainWindows::startWindows()
     started_ = true;
     setWindowTitle(QStringLiteral("Tarnwell"));
     ui->VerLabel->clear();
-    checkOpenZFS();
-    initWindowItems();
-    monitorVolumesDevice();
-    monitorEvent();
+    checkOpenZFS([this] {
+        initWindowItems();
+        monitorVolumesDevice();
+        monitorEvent();
+    });
 }
 
-void MainWindows::checkOpenZFS()
+void MainWindows::checkOpenZFS(std::function<void()> then)
 {
-    const OpenZFSResult result = OpenZFSCheck::check(context_.probePaths);
-    hasOpenZFS_ = result.hasOpenZFS;
-    ZFSInstalled_ = result.ZFSInstalled;
-    zpoolPath_ = result.hasOpenZFS ? result.zpoolPath : QString();
-    if (!hasOpenZFS_)
-        ShowNoOpenZFS();
-    if (!ZFSInstalled_)
-        ShowZFSInstallFail();
+    checking_ = true;
+    context_.worker->run<OpenZFSResult>(
+        this, tr("Looking for OpenZFS…"), [paths = context_.probePaths] { return OpenZFSCheck::check(paths); },
+        [this, then](const OpenZFSResult& result) {
+            checking_ = false;
+            hasOpenZFS_ = result.hasOpenZFS;
+            ZFSInstalled_ = result.ZFSInstalled;
+            zpoolPath_ = result.hasOpenZFS ? result.zpoolPath : QString();
+            if (!hasOpenZFS_)
+                ShowNoOpenZFS();
+            if (!ZFSInstalled_)
+                ShowZFSInstallFail();
+            if (then)
+                then();
+        });
 }
 
 void MainWindows::ShowNoOpenZFS()

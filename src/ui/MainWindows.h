@@ -4,10 +4,12 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 class QLabel;
 class RaidCreateView;
+class SerialWorker;
 class RaidTableViewController;
 class TBInfoWindow;
 namespace Ui {
@@ -23,8 +25,11 @@ public:
     ~MainWindows() override;
 
     // Title, OpenZFS check, labels and pool view, volume watch, hub; once.
+    // The check's probes run on the worker: the rest follows when they are done.
     void startWindows();
-    void checkOpenZFS();
+    bool isStarted() const { return started_ && !checking_; }
+    // Runs the probes on the worker; `then` runs once the results are in.
+    void checkOpenZFS(std::function<void()> then = {});
     void ShowNoOpenZFS();
     void ShowZFSInstallFail();
     void initWindowItems();
@@ -50,6 +55,7 @@ public:
     RaidCreateView* RaidCreateViewCtrl() const { return raidCreateViewCtrl_; }
     RaidTableViewController* raidTableViewCtrl() const;
 
+    SerialWorker& worker() const { return *context_.worker; }
     bool hasOpenZFS() const { return hasOpenZFS_; }
     bool ZFSInstalled() const { return ZFSInstalled_; }
     QString zpoolPath() const { return zpoolPath_; }
@@ -77,6 +83,8 @@ private:
     bool ZFSInstalled_ = false;
     QString zpoolPath_;
     bool started_ = false;
+    bool checking_ = false;
+    std::unique_ptr<SerialWorker> ownWorker_;  // when the context brings none
     RaidCreateView* raidCreateViewCtrl_ = nullptr;  // a child widget
     std::unique_ptr<TBInfoWindow> tbInfoWindow_;
     QList<quint64> observers_;

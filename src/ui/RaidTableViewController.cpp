@@ -6,11 +6,13 @@
 #include "devices/VRLScanDevice.h"
 #include "exec/RunCMD.h"
 #include "pools/BayMapping.h"
+#include "pools/SerialWorker.h"
 #include "pools/DiskContents.h"
 #include "pools/PoolRefresh.h"
 #include "pools/RaidListArray.h"
 #include "pools/ReplaceWorkflow.h"
 #include "ui/Alerts.h"
+#include "ui/BusyIndicator.h"
 #include "ui/RaidListModel.h"
 #include "ui/RaidStatusModel.h"
 #include "ui/RowColourDelegate.h"
@@ -19,10 +21,10 @@
 #include "ui_RaidTableViewController.h"
 
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QThread>
 
 namespace Key = Notifications::Key;
-using PoolViewRules::workerRequest;
 
 RaidTableViewController::RaidTableViewController(AppContext& context, QWidget* parent)
     : QWidget(parent), context_(context), ui(std::make_unique<Ui::RaidTableViewController>())
@@ -71,11 +73,22 @@ RaidTableViewController::RaidTableViewController(AppContext& context, QWidget* p
     connect(ui->ReplaceBtn, &QPushButton::clicked, this, &RaidTableViewController::ReplaceRAID);
     connect(ui->DetachBtn, &QPushButton::clicked, this, &RaidTableViewController::Detach);
     connect(ui->OnlineBtn, &QPushButton::clicked, this, &RaidTableViewController::OnLine);
+
+    if (!context_.worker)
+        ownWorker_ = std::make_unique<SerialWorker>();
+    worker_ = context_.worker ? context_.worker : ownWorker_.get();
+    for (QPushButton* b : {ui->NewBtn, ui->UpdateBtn, ui->DeleteBtn, ui->EjectBtn, ui->MountBtn, ui->ReplaceBtn,
+                           ui->DetachBtn, ui->OnlineBtn})
+        wanted_[b] = b->isEnabled();
+    busy_ = new BusyIndicator(*worker_, this);
+    ui->poolButtons->addWidget(busy_);
+    connect(worker_, &SerialWorker::busyChanged, this, [this] { updateEnabled(); });
 }
 
 RaidTableViewController::~RaidTableViewController()
 {
-    // A worker still running would post into a half-destroyed view.
+    // A job still running would hand its result to a half-destroyed view.
+    worker_->forget(this);
     if (zpoolCmd_)
         zpoolCmd_->waitForThreads();
 }
@@ -148,9 +161,9 @@ RaidStatusPtr RaidTableViewController::selectedMember() const
 
 void RaidTableViewController::apply(const PoolViewRules::ButtonStates& s)
 {
-    const auto enable = [](QPushButton* b, const std::optional<bool>& on) {
+    const auto enable = [this](QPushButton* b, const std::optional<bool>& on) {
         if (on)
-            b->setEnabled(*on);
+            wanted_[b] = *on;
     };
     enable(ui->NewBtn, s.newBtn);
     enable(ui->UpdateBtn, s.update);
@@ -164,6 +177,15 @@ void RaidTableViewController::apply(const PoolViewRules::ButtonStates& s)
         ui->DetachBtn->setVisible(*s.detachVisible);
     if (s.onlineVisible)
         ui->OnlineBtn->setVisible(*s.onlineVisible);
+    updateEnabled();
+}
+
+void RaidTableViewController::updateEnabled()
+{
+    // Each verb changes the pools the others act on: while one runs, none starts.
+    const bool busy = worker_->isBusy();
+    for (const auto& [button, on] : wanted_)
+        button->setEnabled(on && !busy);
 }
 
 void RaidTableViewController::reloadPoolList(RaidListPtr list)
@@ -179,19 +201,42 @@ void RaidTableViewController::reloadPoolList(RaidListPtr list)
     reloading_ = false;
 }
 
-void RaidTableViewController::ShowRAIDInfo(bool includeEjected)
+void RaidTableViewController::ShowRAIDInfo(bool includeEjected, std::function<void()> then)
 {
     if (!onGuiThread()) {
-        QMetaObject::invokeMethod(this, [this, includeEjected] { ShowRAIDInfo(includeEjected); },
+        QMetaObject::invokeMethod(this, [this, includeEjected, then] { ShowRAIDInfo(includeEjected, then); },
                                   Qt::QueuedConnection);
         return;
     }
     if (!loaded_ || !scanDevice_ || !zpoolCmd_)
         return;
-    RaidListPtr list = PoolRefresh::refresh(*zpoolCmd_, *scanDevice_, includeEjected, gateOpen(),
-                                            nullptr, context_.bayMemory);
-    RaidListArray::replace(list);
-    reloadPoolList(std::move(list));
+    const bool gate = gateOpen();
+    worker_->run<PoolRefresh::Refreshed>(
+        this, tr("Reading the RAID sets…"),
+        [this, includeEjected, gate] {
+            return PoolRefresh::refresh(*zpoolCmd_, *scanDevice_, includeEjected, gate, context_.bayMemory);
+        },
+        [this, then](PoolRefresh::Refreshed fresh) {
+            if (fresh.failure) {
+                // Without `zpool list` an empty list would say "no RAID sets":
+                // the last one read is nearer the truth.
+                const QString text =
+                    fresh.failure->report() +
+                    (fresh.listed ? tr("\n\nThe list may lack disks or ejected RAID sets.")
+                                  : tr("\n\nThe list shows the RAID sets as they were when last read."));
+                if (readAlert_)
+                    readAlert_->setInformativeText(text);
+                else
+                    readAlert_ = Alerts::open(window(), QMessageBox::Warning,
+                                              tr("The RAID sets could not be read"), text);
+            }
+            if (fresh.listed) {
+                RaidListArray::replace(fresh.pools);
+                reloadPoolList(std::move(fresh.pools));
+            }
+            if (then)
+                then();
+        });
 }
 
 void RaidTableViewController::ReleaseInfo(const UserInfo& result)
@@ -203,9 +248,29 @@ void RaidTableViewController::ReleaseInfo(const UserInfo& result)
         QMetaObject::invokeMethod(this, [this, result] { ReleaseInfo(result); }, Qt::QueuedConnection);
         return;
     }
-    ShowRAIDInfo(result.value(Key::isRoot) == QLatin1String("YES"));
-    RaidListSelectChange();
-    RaidStatusSelectChange();
+    ShowRAIDInfo(result.value(Key::isRoot) == QLatin1String("YES"), [this] {
+        RaidListSelectChange();
+        RaidStatusSelectChange();
+    });
+}
+
+void RaidTableViewController::runVerb(const QString& verb, const QString& pool, const QString& disk,
+                                      const QString& what, const QString& failedTitle)
+{
+    // Its "ZpoolCMDFinish" brings the refresh that shows the pools as they now are.
+    worker_->run<ToolResult>(
+        this, what, [this, verb, pool, disk] { return zpoolCmd_->run(verb, pool, disk); },
+        [this, failedTitle](const ToolResult& r) {
+            if (!r.ok() && !r.canceled())
+                alertFailure(failedTitle, r);
+        });
+}
+
+void RaidTableViewController::alertFailure(const QString& title, const ToolResult& result, const QString& after)
+{
+    Log::write(QStringLiteral("%1: %2").arg(title, result.report().simplified()));
+    Alerts::open(window(), QMessageBox::Warning, title,
+                 result.report() + (after.isEmpty() ? QString() : QStringLiteral("\n\n") + after));
 }
 
 void RaidTableViewController::selectedListItem()
@@ -263,7 +328,8 @@ void RaidTableViewController::EjectRAID()
         return;
     const RaidInfoPtr pool = selectedPool();
     if (pool && pool->Name && !pool->Name->isEmpty())
-        zpoolCmd_->startThread(workerRequest(QStringLiteral("EJECT"), *pool->Name));
+        runVerb(QStringLiteral("EJECT"), *pool->Name, {}, tr("Ejecting %1…").arg(*pool->Name),
+                tr("%1 could not be ejected").arg(*pool->Name));
 }
 
 void RaidTableViewController::MountRAID()
@@ -272,14 +338,16 @@ void RaidTableViewController::MountRAID()
         return;
     const RaidInfoPtr pool = selectedPool();
     if (pool && pool->Name && !pool->Name->isEmpty())
-        zpoolCmd_->startThread(workerRequest(QStringLiteral("MOUNT"), *pool->Name));
+        runVerb(QStringLiteral("MOUNT"), *pool->Name, {}, tr("Mounting %1…").arg(*pool->Name),
+                tr("%1 could not be mounted").arg(*pool->Name));
 }
 
 void RaidTableViewController::RAIDDelete(const QString& poolName)
 {
     if (poolName.isEmpty() || !zpoolCmd_)
         return;
-    zpoolCmd_->startThread(workerRequest(QStringLiteral("DELETE"), poolName));
+    runVerb(QStringLiteral("DELETE"), poolName, {}, tr("Deleting %1…").arg(poolName),
+            tr("%1 could not be deleted").arg(poolName));
 }
 
 void RaidTableViewController::Detach()
@@ -291,7 +359,8 @@ void RaidTableViewController::Detach()
         return;
     if (member->State && *member->State == QLatin1String("ONLINE"))
         return;
-    zpoolCmd_->startThread(workerRequest(QStringLiteral("DETACH"), *member->mountOn, *member->DiskName));
+    runVerb(QStringLiteral("DETACH"), *member->mountOn, *member->DiskName, tr("Detaching %1…").arg(*member->DiskName),
+            tr("%1 could not be detached from %2").arg(*member->DiskName, *member->mountOn));
 }
 
 void RaidTableViewController::OnLine()
@@ -301,7 +370,9 @@ void RaidTableViewController::OnLine()
     const RaidStatusPtr member = selectedMember();
     if (!member || !member->mountOn || !member->DiskName)
         return;
-    zpoolCmd_->startThread(workerRequest(QStringLiteral("ONLINE"), *member->mountOn, *member->DiskName));
+    runVerb(QStringLiteral("ONLINE"), *member->mountOn, *member->DiskName,
+            tr("Bringing %1 online…").arg(*member->DiskName),
+            tr("%1 could not be brought online in %2").arg(*member->DiskName, *member->mountOn));
 }
 
 void RaidTableViewController::ReplaceRAID()
@@ -319,28 +390,40 @@ void RaidTableViewController::ReplaceRAID()
     if (slot.isEmpty())
         return;
 
-    const ReplaceWorkflow::EnclosureGuess enclosure =
-        ReplaceWorkflow::enclosureOfPool(*pool, scanDevice_->tbArray());
-    if (enclosure.identity.isEmpty()) {
-        Log::write(QStringLiteral("Replace of %1 in %2 refused: %3")
-                       .arg(*member->DiskName, *pool->Name, enclosure.problem));
-        Alerts::open(window(), QMessageBox::Information, tr("The disk cannot be replaced"),
-                     tr("Tarnwell cannot tell which enclosure holds %1: %2. Nothing was changed.")
-                         .arg(*pool->Name, enclosure.problem));
-        return;
-    }
-    // The disks there now: the new one is whichever appears after this.
-    scanDevice_->resetArray(QStringLiteral("RADade"));
-    scanDevice_->scanTBDevice();
-    context_.center->post(
-        Notifications::ReplaceStep1, nullptr,
-        {{Key::raidName, *pool->Name},
-         {Key::diskName, *member->DiskName},
-         {Key::diskSlot, BayMapping::bayText(*member)},
-         {ReplaceWorkflow::EnclosureKey, enclosure.identity},
-         {ReplaceWorkflow::BayKey, slot == BayMapping::UnknownBay ? QString() : slot},
-         {ReplaceWorkflow::KnownDisksKey,
-          ReplaceWorkflow::diskSnapshot(scanDevice_->tbArray(), enclosure.identity)}});
+    struct Start {
+        ReplaceWorkflow::EnclosureGuess enclosure;
+        QString snapshot;
+    };
+    const RaidInfo poolNow = *pool;
+    worker_->run<Start>(
+        this, tr("Looking at the enclosures…"),
+        [this, poolNow] {
+            Start start{ReplaceWorkflow::enclosureOfPool(poolNow, scanDevice_->tbArray()), {}};
+            if (!start.enclosure.identity.isEmpty()) {
+                // The disks there now: the new one is whichever appears after this.
+                scanDevice_->resetArray(QStringLiteral("RADade"));
+                scanDevice_->scanTBDevice();
+                start.snapshot = ReplaceWorkflow::diskSnapshot(scanDevice_->tbArray(), start.enclosure.identity);
+            }
+            return start;
+        },
+        [this, poolName = *pool->Name, member, slot](const Start& start) {
+            if (start.enclosure.identity.isEmpty()) {
+                Log::write(QStringLiteral("Replace of %1 in %2 refused: %3")
+                               .arg(*member->DiskName, poolName, start.enclosure.problem));
+                Alerts::open(window(), QMessageBox::Information, tr("The disk cannot be replaced"),
+                             tr("Tarnwell cannot tell which enclosure holds %1: %2. Nothing was changed.")
+                                 .arg(poolName, start.enclosure.problem));
+                return;
+            }
+            context_.center->post(Notifications::ReplaceStep1, nullptr,
+                                  {{Key::raidName, poolName},
+                                   {Key::diskName, *member->DiskName},
+                                   {Key::diskSlot, BayMapping::bayText(*member)},
+                                   {ReplaceWorkflow::EnclosureKey, start.enclosure.identity},
+                                   {ReplaceWorkflow::BayKey, slot == BayMapping::UnknownBay ? QString() : slot},
+                                   {ReplaceWorkflow::KnownDisksKey, start.snapshot}});
+        });
 }
 
 void RaidTableViewController::Replace_EjectDisk(const UserInfo& payload)
@@ -350,28 +433,38 @@ void RaidTableViewController::Replace_EjectDisk(const UserInfo& payload)
     const QString pool = payload.value(Key::raidName);
     if (pool.isEmpty())
         return;
-    // zpool says why an export failed on stderr; keep it for the alert.
-    const QString output =
-        RunCMD().runCmdAsAdminWithErrors(zpoolPath_, ZpoolExport::arguments(pool));
-
-    // Unplugging an enclosure under an imported pool loses the writes in
-    // flight, so step 2 comes only once zpool no longer lists the pool.
-    if (!ReplaceWorkflow::exportConfirmed(zpoolCmd_->runCMD(QStringLiteral("LIST")), pool)) {
-        const QString message = output.trimmed();
-        Log::write(QStringLiteral("Export of %1 failed: %2").arg(pool, message));
-        QString reason;
-        if (message == QLatin1String("Canceled"))
-            reason = tr("The administrator authorization was cancelled.");
-        else if (message.isEmpty())
-            reason = tr("zpool gave no message.");
-        else
-            reason = tr("zpool said: %1").arg(message);
-        Alerts::open(window(), QMessageBox::Warning, tr("%1 could not be ejected").arg(pool),
-                     tr("%1 is still mounted. Keep the Thunderbolt cable connected.\n\n%2")
-                         .arg(pool, reason));
-        return;
-    }
-    context_.center->post(Notifications::ReplaceStep2, nullptr, payload);
+    struct Ejected {
+        ToolResult exported, list;
+    };
+    worker_->run<Ejected>(
+        this, tr("Ejecting %1…").arg(pool),
+        [this, pool] {
+            return Ejected{RunCMD::runAsAdmin(zpoolPath_, ZpoolExport::arguments(pool)),
+                           zpoolCmd_->run(QStringLiteral("LIST"))};
+        },
+        [this, pool, payload](const Ejected& e) {
+            // Unplugging an enclosure under an imported pool loses the writes in
+            // flight, so step 2 comes only once zpool no longer lists the pool.
+            if (e.exported.ok() && PoolRefresh::listAnswered(e.list) &&
+                ReplaceWorkflow::exportConfirmed(e.list.outputText(), pool)) {
+                context_.center->post(Notifications::ReplaceStep2, nullptr, payload);
+                return;
+            }
+            if (e.exported.canceled()) {
+                Log::write(QStringLiteral("Export of %1 not run: the authorization was cancelled").arg(pool));
+                return;
+            }
+            const QString title = tr("%1 could not be ejected").arg(pool);
+            const QString after = tr("%1 is still mounted. Keep the Thunderbolt cable connected.").arg(pool);
+            if (!e.exported.ok() || !PoolRefresh::listAnswered(e.list)) {
+                alertFailure(title, e.exported.ok() ? e.list : e.exported, after);
+                return;
+            }
+            const QString text = tr("%1 reported success, but %2 still shows %3.")
+                                     .arg(e.exported.commandLine(), e.list.commandLine(), pool);
+            Log::write(QStringLiteral("%1: %2").arg(title, text));
+            Alerts::open(window(), QMessageBox::Warning, title, text + QStringLiteral("\n\n") + after);
+        });
 }
 
 void RaidTableViewController::ReplaceRAIDDisk(const UserInfo& payload)
@@ -380,26 +473,63 @@ void RaidTableViewController::ReplaceRAIDDisk(const UserInfo& payload)
         return;
     const QString pool = payload.value(Key::raidName);
     const QString oldDisk = payload.value(Key::diskName);
+    struct Rebuild {
+        ToolResult imported;
+        PoolRefresh::Refreshed fresh;
+        ReplaceWorkflow::NewDiskSearch found;
+    };
+    const bool gate = gateOpen();
+    worker_->run<Rebuild>(
+        this, tr("Mounting %1 and looking for the new disk…").arg(pool),
+        [this, pool, payload, gate] {
+            Rebuild r;
+            r.imported = zpoolCmd_->run(QStringLiteral("MOUNT"), pool);
+            r.fresh = PoolRefresh::refresh(*zpoolCmd_, *scanDevice_, true, gate, context_.bayMemory);
+            r.found = ReplaceWorkflow::findNewDisk(
+                scanDevice_->tbArray(), payload.value(ReplaceWorkflow::EnclosureKey),
+                payload.value(ReplaceWorkflow::BayKey), payload.value(ReplaceWorkflow::KnownDisksKey));
+            return r;
+        },
+        [this, pool, oldDisk, payload](const Rebuild& r) {
+            if (r.fresh.listed) {
+                RaidListArray::replace(r.fresh.pools);
+                reloadPoolList(r.fresh.pools);
+            }
+            RaidListSelectChange();
+            if (r.imported.canceled()) {
+                Log::write(QStringLiteral("Replace of %1 in %2: the authorization was cancelled").arg(oldDisk, pool));
+                return;
+            }
+            if (!r.imported.ok()) {
+                alertFailure(tr("%1 could not be mounted").arg(pool), r.imported,
+                             tr("Nothing was replaced. Run Replace again once %1 is mounted.").arg(pool));
+                return;
+            }
+            if (r.fresh.failure) {
+                alertFailure(tr("The RAID sets could not be read"), *r.fresh.failure,
+                             tr("Nothing was replaced: Tarnwell cannot tell what the new disk holds."));
+                return;
+            }
+            const ReplaceWorkflow::NewDiskSearch& found = r.found;
+            if (!found.note.isEmpty())
+                Log::write(QStringLiteral("Replace of %1 in %2: %3").arg(oldDisk, pool, found.note));
+            if (!found.disk) {
+                Log::write(QStringLiteral("Replace of %1 in %2: no disk touched: %3").arg(oldDisk, pool, found.problem));
+                Log::write(QStringLiteral("No New Disk"));
+                Alerts::open(window(), QMessageBox::Warning, tr("No new disk for %1").arg(pool),
+                             tr("Nothing was replaced: %1. %2 is mounted again and still needs a new disk; "
+                                "run Replace again once it is in.")
+                                 .arg(found.problem, pool));
+                return;
+            }
+            foundNewDisk(payload, found.disk);
+        });
+}
 
-    zpoolCmd_->runCMD(QStringLiteral("MOUNT"), pool);
-    ShowRAIDInfo(true);
-    RaidListSelectChange();
-
-    const ReplaceWorkflow::NewDiskSearch found = ReplaceWorkflow::findNewDisk(
-        scanDevice_->tbArray(), payload.value(ReplaceWorkflow::EnclosureKey),
-        payload.value(ReplaceWorkflow::BayKey), payload.value(ReplaceWorkflow::KnownDisksKey));
-    if (!found.note.isEmpty())
-        Log::write(QStringLiteral("Replace of %1 in %2: %3").arg(oldDisk, pool, found.note));
-    if (!found.disk) {
-        Log::write(QStringLiteral("Replace of %1 in %2: no disk touched: %3").arg(oldDisk, pool, found.problem));
-        Log::write(QStringLiteral("No New Disk"));
-        Alerts::open(window(), QMessageBox::Warning, tr("No new disk for %1").arg(pool),
-                     tr("Nothing was replaced: %1. %2 is mounted again and still needs a new disk; "
-                        "run Replace again once it is in.")
-                         .arg(found.problem, pool));
-        return;
-    }
-    const VRLHddInfoPtr disk = found.disk;
+void RaidTableViewController::foundNewDisk(const UserInfo& payload, const VRLHddInfoPtr& disk)
+{
+    const QString pool = payload.value(Key::raidName);
+    const QString oldDisk = payload.value(Key::diskName);
     const DiskContents::Holding holds = DiskContents::holding(*disk, *raidList(), pool, oldDisk);
     if (!holds.importedPool.isEmpty()) {
         Log::write(QStringLiteral("Replace of %1 in %2 refused: %3 belongs to %4")
@@ -429,10 +559,20 @@ void RaidTableViewController::replaceOnto(const UserInfo& payload, const VRLHddI
     const QString oldDisk = payload.value(Key::diskName);
     const QString devPath = *disk->devPath;
     const QString newDisk = ReplaceWorkflow::diskNameOf(devPath);
-    Log::write(QStringLiteral("[hddInfo.bsdPathArray count] = %1").arg(disk->bsdPathArray.size()));
-    Log::write(context_.diskEjector ? context_.diskEjector->eject(devPath) : QString());
-    zpoolCmd_->runCMD(QStringLiteral("REPLACE"), pool, oldDisk, newDisk);
-    Log::write(QStringLiteral("REPLACE %1 %2 %3").arg(pool, oldDisk, newDisk));
+    const qsizetype partitions = disk->bsdPathArray.size();
+    worker_->run<ToolResult>(
+        this, tr("Replacing %1 in %2…").arg(oldDisk, pool),
+        [this, pool, oldDisk, devPath, newDisk, partitions] {
+            Log::write(QStringLiteral("[hddInfo.bsdPathArray count] = %1").arg(partitions));
+            Log::write(context_.diskEjector ? context_.diskEjector->eject(devPath) : QString());
+            ToolResult r = zpoolCmd_->run(QStringLiteral("REPLACE"), pool, oldDisk, newDisk);
+            Log::write(QStringLiteral("REPLACE %1 %2 %3").arg(pool, oldDisk, newDisk));
+            return r;
+        },
+        [this, pool, oldDisk, newDisk](const ToolResult& r) {
+            if (!r.ok() && !r.canceled())
+                alertFailure(tr("%1 in %2 could not be replaced by %3").arg(oldDisk, pool, newDisk), r);
+        });
 }
 
 QTableView* RaidTableViewController::RaidListView() const { return ui->RaidListView; }

@@ -4,12 +4,19 @@
 #include "ui/AppContext.h"
 #include "zpool/RaidInfo.h"
 
+#include <QPointer>
 #include <QWidget>
 
+#include <functional>
+#include <map>
 #include <memory>
 
+class BusyIndicator;
 class QAbstractItemModel;
+class QMessageBox;
 class QPushButton;
+class SerialWorker;
+struct ToolResult;
 class QTableView;
 class RaidListModel;
 class RaidStatusModel;
@@ -20,8 +27,10 @@ class RaidTableViewController;
 }
 
 // The pool view: the pool list, the member table of the selected pool and the
-// pool actions. Everything here runs on the GUI thread; a worker's result
-// that arrives elsewhere is handed over before it touches a list or a widget.
+// pool actions. The tools of refreshes, actions and wizard steps run on the
+// SerialWorker, one at a time; their results come back to the GUI thread,
+// which alone touches the lists and widgets. While the worker is busy every
+// button is off; a failure the user caused an action for is shown.
 class RaidTableViewController : public QWidget {
     Q_OBJECT
 public:
@@ -41,7 +50,8 @@ public:
     void loadView();
     bool isViewLoaded() const { return loaded_; }
 
-    void ShowRAIDInfo(bool includeEjected);
+    // Refreshes off the GUI thread; `then` runs once the new list is shown.
+    void ShowRAIDInfo(bool includeEjected, std::function<void()> then = {});
     void ReleaseInfo(const UserInfo& result);
     void RaidListSelectChange();
     void RaidStatusSelectChange();
@@ -61,6 +71,8 @@ public:
     void ReplaceRAIDDisk(const UserInfo& payload);
 
     ZpoolCMD* zpoolCmd() const { return zpoolCmd_.get(); }
+    SerialWorker& worker() const { return *worker_; }
+    BusyIndicator* busyIndicator() const { return busy_; }
     VRLScanDevice* ScanDevice() const { return scanDevice_.get(); }
     RaidListPtr raidList() const;
     RaidStatusList RaidStateArray() const;
@@ -89,8 +101,14 @@ private:
     RaidInfoPtr selectedPool() const;
     RaidStatusPtr selectedMember() const;
     void apply(const PoolViewRules::ButtonStates& states);
+    void updateEnabled();
     void reloadPoolList(RaidListPtr list);
     void replaceOnto(const UserInfo& payload, const VRLHddInfoPtr& disk);
+    void foundNewDisk(const UserInfo& payload, const VRLHddInfoPtr& disk);
+    // A verb on the worker; a failure shows `failedTitle` with zpool's words.
+    void runVerb(const QString& verb, const QString& pool, const QString& disk, const QString& what,
+                 const QString& failedTitle);
+    void alertFailure(const QString& title, const ToolResult& result, const QString& after = {});
     void setupTable(QTableView* view, QAbstractItemModel* model, const QList<int>& widths);
 
     AppContext& context_;
@@ -100,6 +118,12 @@ private:
     QString zpoolPath_;
     bool loaded_ = false;
     bool reloading_ = false;
+    std::unique_ptr<SerialWorker> ownWorker_;
+    SerialWorker* worker_ = nullptr;
+    BusyIndicator* busy_ = nullptr;
+    std::map<QPushButton*, bool> wanted_;  // what the view rules last said, busy or not
+    QPointer<QMessageBox> readAlert_;     // the open "could not be read" alert, if any
+    // Used on the worker thread only, once loaded.
     std::unique_ptr<ZpoolCMD> zpoolCmd_;
     std::unique_ptr<VRLScanDevice> scanDevice_;
     RaidListModel* listModel_ = nullptr;

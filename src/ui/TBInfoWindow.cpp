@@ -4,6 +4,7 @@
 
 #include "devices/ThunderBoltMonitor.h"
 #include "devices/VRLScanDevice.h"
+#include "pools/SerialWorker.h"
 #include "ui/DiskTableViewController.h"
 
 #include <QComboBox>
@@ -18,7 +19,8 @@ struct TBInfoWindow::Impl {
     explicit Impl(AppContext& c)
         : context(c),
           registry(c.registry ? *c.registry : *(ownRegistry = std::make_unique<Registry>())),
-          scanner(registry, c.dfPath)
+          scanner(registry, c.dfPath),
+          worker(c.worker ? *c.worker : *(ownWorker = std::make_unique<SerialWorker>()))
     {
     }
 
@@ -30,22 +32,29 @@ struct TBInfoWindow::Impl {
     std::unique_ptr<Registry> ownRegistry;
     Registry& registry;
     QString zpoolPath;
-    VRLScanDevice scanner;
+    VRLScanDevice scanner;  // used on the worker thread
+    std::unique_ptr<SerialWorker> ownWorker;
+    SerialWorker& worker;
     std::unique_ptr<ThunderBoltMonitor> monitor;
     std::unique_ptr<Ui::TBInfoWindow> ui;
     DiskTableViewController* panel = nullptr;  // owned by DiskView
-    // The enclosures the pop-up was last built from, entry k = element k-1.
+    // The enclosures the pop-up was last built from, entry k = element k-1,
+    // and the latest scan's.
     TBList shown;
+    TBList latest;
 };
 
 TBInfoWindow::TBInfoWindow(AppContext& context, QWidget* parent)
     : QMainWindow(parent), d(std::make_unique<Impl>(context))
 {
-    // Closing hides the window; the main window alone decides when we quit.
-    setAttribute(Qt::WA_QuitOnClose, false);
+    // Closing hides the window. While it is open Tarnwell keeps running, even
+    // with the main window closed.
 }
 
-TBInfoWindow::~TBInfoWindow() = default;
+TBInfoWindow::~TBInfoWindow()
+{
+    d->worker.forget(this);
+}
 
 QString TBInfoWindow::zpoolPath() const
 {
@@ -101,12 +110,20 @@ void TBInfoWindow::Impl::initWindowItems(TBInfoWindow& window)
 
 void TBInfoWindow::rescanDevice()
 {
-    d->scanner.resetArray(ScanReset);
-    d->scanner.scanTBDevice();
-    if (!d->panel)
-        return;
-    d->shown = d->scanner.tbArray();
-    d->panel->updateTBDevPopUp(d->shown);
+    d->worker.run<TBList>(
+        this, tr("Looking for enclosures…"),
+        [this] {
+            d->scanner.resetArray(ScanReset);
+            d->scanner.scanTBDevice();
+            return d->scanner.tbArray();
+        },
+        [this](const TBList& found) {
+            d->latest = found;
+            if (!d->panel)
+                return;
+            d->shown = found;
+            d->panel->updateTBDevPopUp(d->shown);
+        });
 }
 
 void TBInfoWindow::TBDevPopupChange()
@@ -119,7 +136,7 @@ void TBInfoWindow::TBDevPopupChange()
     VRLThunderboltInfoPtr chosen = d->shown.at(k - 1);
     // Prefer the scanner's latest record of that same enclosure, should the
     // scanner have run again since the pop-up was built.
-    const TBList& latest = d->scanner.tbArray();
+    const TBList& latest = d->latest;
     if (k <= latest.size() && latest.at(k - 1) && chosen && latest.at(k - 1)->tbPath == chosen->tbPath)
         chosen = latest.at(k - 1);
     d->panel->setDiskInfo(chosen ? chosen->hddArray : HddList{});

@@ -1,7 +1,9 @@
 #include "zpool/OpenZFSCheck.h"
 
+#include "exec/ToolLimits.h"
 #include "exec/ToolProcess.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 
 #include <memory>
@@ -29,13 +31,16 @@ OpenZFSResult OpenZFSCheck::check(const OpenZFSProbePaths& paths)
         probes.push_back(std::move(probe));
     }
     std::vector<bool> present;
+    const QDeadlineTimer deadline(ToolLimits::ms(ToolLimits::Kind::Read));
     for (size_t i = 0; i < probes.size(); ++i) {
         QProcess& probe = *probes[i];
         if (targets[int(i)].isEmpty()) {
             present.push_back(false);
             continue;
         }
-        probe.waitForFinished(-1);
+        // A probe that hangs is stopped; it did not say "missing".
+        if (!probe.waitForFinished(int(qMax<qint64>(1, deadline.remainingTime()))))
+            probe.kill();
         // Anything but "missing", a permission error included, counts as present.
         present.push_back(!ToolProcess::decode(probe.readAll()).contains(Missing));
     }
@@ -46,6 +51,16 @@ OpenZFSResult OpenZFSCheck::check(const OpenZFSProbePaths& paths)
     if (result.hasOpenZFS)
         result.zpoolPath = present[0] ? paths.sbinZpool : paths.localZpool;
     return result;
+}
+
+bool OpenZFSCheck::saysNoService(const QString& text)
+{
+    for (const char* marker : {"Failed to load ZFS module stack", "The ZFS modules are not loaded",
+                               "zfs-fuse daemon is running"}) {
+        if (text.contains(QLatin1String(marker)))
+            return true;
+    }
+    return false;
 }
 
 QString OpenZFSCheck::noOpenZFSInformative()

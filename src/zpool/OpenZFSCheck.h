@@ -21,6 +21,9 @@ struct OpenZFSResult {
 namespace OpenZFSCheck {
 // Lists each path with ls -l (LC_ALL=C); only "No such file or directory" counts as absent.
 OpenZFSResult check(const OpenZFSProbePaths& paths = {});
+// Whether zpool's words say the ZFS service is missing (no module, no
+// zfs-fuse daemon) rather than that one run failed.
+bool saysNoService(const QString& text);
 
 inline const QString NoOpenZFSMessage = QStringLiteral("There haven`t OpenZFS in your system");
 QString noOpenZFSInformative();  // "Please download and install OpenZFS from\n<address>"

@@ -24,11 +24,12 @@ std::optional<ZpoolCMD::Row> ZpoolCMD::rowFor(const QString& verb, const QString
 {
     // "OFFINE" is the verb's real spelling; "OFFLINE" is no verb.
     if (verb == QLatin1String("LIST"))
-        return Row{ZpoolList::arguments(), false};
+        return Row{ZpoolList::arguments(), false, ToolLimits::Kind::Read};
+    // The scan reads every disk's label: slow disks make it slow.
     if (verb == QLatin1String("LIST EJECTED"))
         return Row{ZpoolImportScan::arguments(), true};
     if (verb == QLatin1String("STATUS"))
-        return Row{ZpoolStatus::arguments(), false};
+        return Row{ZpoolStatus::arguments(), false, ToolLimits::Kind::Read};
     if (verb == QLatin1String("DELETE"))
         return Row{ZpoolDestroy::arguments(pool), true};
     if (verb == QLatin1String("MOUNT"))
@@ -103,22 +104,29 @@ void ZpoolCMD::setZpoolPath(const QString& path)
     d->zpoolPath = path;
 }
 
-QString ZpoolCMD::runCMD(const QString& verb, const QString& pool, const QString& disk1,
-                         const QString& disk2)
+ToolResult ZpoolCMD::run(const QString& verb, const QString& pool, const QString& disk1, const QString& disk2)
 {
     const std::optional<Row> row = rowFor(verb, pool, disk1, disk2);
     if (!row)
-        return {};
-    RunCMD runner;
-    const QString path = zpoolPath();
-    const QString output = row->isRoot ? runner.runCmdAsAdmin(path, row->arguments)
-                                       : runner.runCmd(path, row->arguments);
+        return ToolResult::notStarted(zpoolPath(), {}, QStringLiteral("%1 is no verb").arg(verb));
+    const ToolResult result = row->isRoot ? RunCMD::runAsAdmin(zpoolPath(), row->arguments, row->kind)
+                                          : RunCMD::run(zpoolPath(), row->arguments, row->kind);
     // Completion, not success: also after a tool error or a cancelled prompt.
     d->center.post(
         Notifications::ZpoolCMDFinish, nullptr,
         {{Notifications::Key::CMD, verb},
          {Notifications::Key::isRoot, row->isRoot ? QStringLiteral("YES") : QStringLiteral("NO")}});
-    return output;
+    return result;
+}
+
+QString ZpoolCMD::runCMD(const QString& verb, const QString& pool, const QString& disk1,
+                         const QString& disk2)
+{
+    const ToolResult r = run(verb, pool, disk1, disk2);
+    if (r.canceled())
+        return QStringLiteral("Canceled");
+    const bool ranToItsEnd = r.ending == ToolResult::Ending::Exited || r.ending == ToolResult::Ending::Crashed;
+    return ranToItsEnd ? r.outputText() : QString();
 }
 
 void ZpoolCMD::startThread(const UserInfo& request)

@@ -1,5 +1,7 @@
 #pragma once
 #include "base/NotificationCenter.h"
+#include "exec/ToolLimits.h"
+#include "exec/ToolResult.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,6 +18,7 @@ public:
     struct Row {
         QStringList arguments;
         bool isRoot = false;
+        ToolLimits::Kind kind = ToolLimits::Kind::Change;
     };
     // The argument list and rights of a verb, or nullopt for an unknown verb.
     static std::optional<Row> rowFor(const QString& verb, const QString& pool, const QString& disk1,
@@ -27,8 +30,13 @@ public:
     QString zpoolPath() const;
     void setZpoolPath(const QString& path);
 
-    // Synchronous on the calling thread: what the runner returned, "" for an
-    // unknown verb (which posts nothing).
+    // Synchronous on the calling thread: the whole outcome. A user verb's
+    // output holds both streams, an administrator verb's keeps them apart.
+    // An unknown verb runs nothing and posts nothing.
+    ToolResult run(const QString& verb, const QString& pool = {}, const QString& disk1 = {},
+                   const QString& disk2 = {});
+    // The same as text: what the runner returned, "Canceled" for a dismissed
+    // authorization, "" for an unknown verb.
     QString runCMD(const QString& verb, const QString& pool = {}, const QString& disk1 = {},
                    const QString& disk2 = {});
     // Runs the request (keys CMD, PoolName, Disk1, Disk2) on a new thread and

@@ -1,7 +1,9 @@
 #include "app/CommandLine.h"
 #include "support/QtPrinters.h"
 #include "devices/FixtureRegistry.h"
+#include "exec/ToolLimits.h"
 #include "support/FakeTool.h"
+#include "support/StandInElevator.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -135,7 +137,10 @@ TEST_F(ListTest, PrintsPoolsMembersAndBaysAsJson)
     ASSERT_EQ(run(true), 0) << err_.toStdString();
     EXPECT_TRUE(err_.isEmpty());
 
-    const QJsonArray pools = QJsonDocument::fromJson(out_.toUtf8()).array();
+    const QJsonObject listing = QJsonDocument::fromJson(out_.toUtf8()).object();
+    EXPECT_TRUE(listing["ejectedScanned"].toBool());
+    EXPECT_TRUE(listing["note"].isNull());
+    const QJsonArray pools = listing["pools"].toArray();
     ASSERT_EQ(pools.size(), 2) << out_.toStdString();
     EXPECT_EQ(pools[0]["name"].toString(), "tank");
     EXPECT_EQ(pools[0]["mode"].toString(), "RaidZ");
@@ -167,7 +172,7 @@ TEST_F(ListTest, NoPoolsIsAnAnswerToo)
     EXPECT_EQ(run(false), 0);
     EXPECT_EQ(out_, "No pools.\n");
     EXPECT_EQ(run(true), 0);
-    EXPECT_EQ(out_, "[]\n");
+    EXPECT_EQ(out_, "{\"ejectedScanned\": true, \"note\": null, \"pools\": []}\n");
 }
 
 TEST_F(ListTest, AMissingToolServiceOrDaemonIsAnErrorNotAnEmptyList)
@@ -176,6 +181,7 @@ TEST_F(ListTest, AMissingToolServiceOrDaemonIsAnErrorNotAnEmptyList)
     zpool_.setError("list", "connect: Connection refused\n"
                             "Please make sure that the zfs-fuse daemon is running.\n"
                             "internal error: failed to initialize ZFS library\n");
+    zpool_.setScript("list", "exit 1");
     EXPECT_EQ(run(true), 1);
     EXPECT_TRUE(out_.isEmpty());
     EXPECT_TRUE(err_.contains("zfs-fuse daemon is running")) << err_.toStdString();
@@ -190,6 +196,50 @@ TEST_F(ListTest, AMissingToolServiceOrDaemonIsAnErrorNotAnEmptyList)
     EXPECT_EQ(run(false), 1);
     EXPECT_TRUE(err_.contains("no zpool")) << err_.toStdString();
     EXPECT_TRUE(zpool_.calls().isEmpty());
+}
+
+TEST_F(ListTest, AsAUserItNeverAsksForAPasswordAndSaysWhatItLeftOut)
+{
+    StandInElevator elevator;  // would count any elevation
+    env_.administrator = false;
+    zpool_.setOutput("list", kList);
+    zpool_.setOutput("status", kStatus);
+    for (const bool json : {false, true}) {
+        ASSERT_EQ(run(json), 0) << err_.toStdString();
+        EXPECT_EQ(err_, "tarnwell: " + CommandLine::notScannedNote() + "\n");
+    }
+    const QJsonObject listing = QJsonDocument::fromJson(out_.toUtf8()).object();
+    EXPECT_FALSE(listing["ejectedScanned"].toBool());
+    EXPECT_EQ(listing["note"].toString(), CommandLine::notScannedNote());
+    EXPECT_EQ(listing["pools"].toArray().size(), 1);
+    EXPECT_EQ(elevator.asked(), 0);
+    for (const QStringList& c : zpool_.calls())
+        EXPECT_NE(c.value(0), "import");
+}
+
+TEST_F(ListTest, AFailedOrHungRunIsStatusTwoWithItsMessage)
+{
+    ToolLimits::set(ToolLimits::Kind::Change, 500);
+    const struct {
+        const char* key;
+        const char* script;
+        const char* error;
+        const char* says;
+    } cases[] = {
+        {"status", "exit 2", "invalid option 'L'\n", "zpool status -L exited with status 2:\n\ninvalid option 'L'"},
+        {"import", "sleep 5", "", "zpool import timed out after 500 ms and was stopped."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        zpool_.setOutput("list", kList);
+        zpool_.setError(c.key, c.error);
+        zpool_.setScript(c.key, c.script);
+        EXPECT_EQ(run(true), 2);
+        EXPECT_TRUE(out_.isEmpty());
+        EXPECT_EQ(err_, QStringLiteral("tarnwell: ") + c.says + "\n");
+        zpool_.setScript(c.key, "");
+    }
+    ToolLimits::set(ToolLimits::Kind::Change, 0);
 }
 
 }  // namespace

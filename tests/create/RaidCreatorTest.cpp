@@ -37,7 +37,7 @@ struct Creation : ::testing::Test {
         r.name = name;
         r.disks = disks;
         r.modeTitle = "STRIPED";
-        return creator.create(r);
+        return creator.create(r).outcome;
     }
 
     FakeTool zpool{"zpool"};
@@ -57,7 +57,7 @@ struct Creation : ::testing::Test {
 TEST_F(Creation, HandsTheNewPoolsMountPointToTheUser)
 {
     ejector.onEject = [this](const QString&) { EXPECT_TRUE(zpool.calls().isEmpty()); };
-    EXPECT_EQ(create("tank"), RaidCreator::Outcome::Ran);
+    EXPECT_EQ(create("tank"), RaidCreator::Outcome::Created);
     EXPECT_EQ(ejector.calls(), (QStringList{"/dev/disk2", "/dev/disk3"}));
     ASSERT_EQ(zpool.calls().size(), 1);
     EXPECT_EQ(chown.calls(), (QList<QStringList>{{"-R", "alice:users", "/mnt/tank"}}));

@@ -12,6 +12,7 @@
 #include "ui/DiskTableViewController.h"
 #include "ui/TBInfoWindow.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QProcess>
 #include <QJsonArray>
@@ -146,12 +147,15 @@ protected:
         registry_ = std::make_unique<FixtureRegistry>(sandbox_.fixture());
         ASSERT_TRUE(registry_->errorString().isEmpty()) << registry_->errorString().toStdString();
         context_.center = &center_;
+        context_.worker = &worker_;
         context_.registry = registry_.get();
         context_.volumeWatch = &volumeWatch_;
         context_.diskEjector = &ejector_;
         win_ = std::make_unique<MainWindows>(context_);
         win_->show();
         win_->startWindows();
+        ASSERT_TRUE(waitUntil([&] { return win_->isStarted(); }));
+        settle();
         ASSERT_TRUE(win_->hasOpenZFS() && win_->ZFSInstalled()) << "the OpenZFS check failed";
         ASSERT_TRUE(alerts().isEmpty());
     }
@@ -203,8 +207,9 @@ protected:
     void clickUpdate()
     {
         view()->UpdateBtn()->click();
-        QApplication::processEvents();
+        settle();
     }
+    void settle() { ASSERT_TRUE(::settle(worker_, 60000)); }
 
     // The member table's rows of a pool, as members() shows them.
     QStringList membersOf(const QString& pool)
@@ -240,6 +245,7 @@ protected:
         clickRow(memberTable(), memberRow);
         EXPECT_TRUE(view()->ReplaceBtn()->isEnabled());
         view()->ReplaceBtn()->click();
+        settle();
         press(alerts().value(0), "Eject");
         EXPECT_TRUE(waitUntil([&] { return alerts().size() == 1 && alerts().first()->text().endsWith("Step 2"); }, 30000));
         EXPECT_FALSE(zpool({"list"}).contains(pool_)) << "ejected before the cable is pulled";
@@ -276,6 +282,7 @@ protected:
     std::unique_ptr<FixtureRegistry> registry_;
     ManualVolumeWatch volumeWatch_;
     DiskEjector ejector_;
+    SerialWorker worker_;
     AppContext context_;
     std::unique_ptr<MainWindows> win_;
 };
@@ -286,6 +293,7 @@ TEST_F(Story, CreateEjectMountAndDeleteARaidZ)
     view()->NewBtn()->click();
     TBInfoWindow* device = win_->tbInfoWindow();
     ASSERT_TRUE(waitUntil([&] { return device->isVisible(); }));
+    settle();
     DiskTableViewController* panel = device->diskTableViewCtrl();
     QComboBox* enclosures = panel->TBDevPopup();
     ASSERT_EQ(enclosures->count(), 2);
@@ -312,6 +320,21 @@ TEST_F(Story, CreateEjectMountAndDeleteARaidZ)
     EXPECT_EQ(panel->RaidModePopup()->currentText(), "RAID-Z");
     ASSERT_TRUE(panel->CreateBtn()->isEnabled());
     QTest::keyClicks(panel->RaidVolumeName(), pool_);
+    // A slip in the options: zpool refuses in its own words, and the window
+    // keeps the choice for another try.
+    QTest::mouseClick(panel->EnableCheckBox(), Qt::LeftButton);
+    panel->argTextFiled()->setText("-f -o tarnwell=1");
+    panel->CreateBtn()->click();
+    settle();
+    const QList<QMessageBox*> refused = openAlerts(device);
+    ASSERT_EQ(refused.size(), 1);
+    EXPECT_EQ(refused.first()->text(), "The RAID set " + pool_ + " could not be created");
+    EXPECT_TRUE(refused.first()->informativeText().contains("tarnwell")) << refused.first()->informativeText().toStdString();
+    press(refused.first(), "OK");
+    EXPECT_TRUE(device->isVisible());
+    EXPECT_EQ(disks->selectionModel()->selectedRows().size(), 3);
+    EXPECT_FALSE(zpool({"list"}).contains(pool_));
+    QTest::mouseClick(panel->EnableCheckBox(), Qt::LeftButton);  // back to the default options
     panel->CreateBtn()->click();
 
     // The device window closes and the new set is listed, healthy, with its bays.
@@ -327,14 +350,28 @@ TEST_F(Story, CreateEjectMountAndDeleteARaidZ)
     EXPECT_FALSE(view()->MountBtn()->isEnabled());
 
     // Eject: listed as ejected, and Mount is what is offered now.
-    view()->EjectBtn()->click();
-    ASSERT_TRUE(waitUntil([&] { return health() == "EJECTED"; }, 30000));
-    EXPECT_FALSE(zpool({"list"}).contains(pool_));
-    EXPECT_FALSE(isRed(poolList(), poolRow()));
-    clickPool();
-    EXPECT_TRUE(view()->MountBtn()->isEnabled());
-    EXPECT_FALSE(view()->EjectBtn()->isEnabled());
-    EXPECT_TRUE(members().isEmpty());
+    for (const bool behindOurBack : {true, false}) {
+        clickPool();
+        view()->EjectBtn()->click();
+        ASSERT_TRUE(waitUntil([&] { return health() == "EJECTED"; }, 30000));
+        EXPECT_FALSE(zpool({"list"}).contains(pool_));
+        EXPECT_FALSE(isRed(poolList(), poolRow()));
+        clickPool();
+        EXPECT_TRUE(view()->MountBtn()->isEnabled());
+        EXPECT_FALSE(view()->EjectBtn()->isEnabled());
+        EXPECT_TRUE(members().isEmpty());
+        if (!behindOurBack)
+            break;
+        // Someone imports it meanwhile: Mount fails with zpool's words, and
+        // the list shows the set as it now is.
+        zpool({"import", pool_});
+        view()->MountBtn()->click();
+        settle();
+        ASSERT_EQ(alerts().size(), 1);
+        EXPECT_EQ(alerts().first()->text(), pool_ + " could not be mounted");
+        press(alerts().first(), "OK");
+        EXPECT_EQ(health(), "ONLINE");
+    }
 
     // Mount: healthy again, with its members.
     view()->MountBtn()->click();
@@ -350,8 +387,7 @@ TEST_F(Story, CreateEjectMountAndDeleteARaidZ)
               QStringLiteral("Deleting %1 will completely remove the RAID set and erase all existing data "
                              "on those drives. Are you sure?").arg(pool_));
     press(alerts().first(), "Cancel");
-    view()->zpoolCmd()->waitForThreads();
-    QTest::qWait(200);
+    settle();
     EXPECT_EQ(health(), "ONLINE");
 
     // Delete, confirmed: the set is gone. zfs-fuse may call a just-mounted
@@ -361,8 +397,11 @@ TEST_F(Story, CreateEjectMountAndDeleteARaidZ)
         view()->DeleteBtn()->click();
         ASSERT_EQ(alerts().size(), 1);
         press(alerts().first(), "Delete");
-        view()->zpoolCmd()->waitForThreads();
-        waitUntil([&] { return poolRow() < 0; }, 3000);
+        settle();
+        for (QMessageBox* busy : alerts()) {  // shown, with zpool's words
+            EXPECT_EQ(busy->text(), pool_ + " could not be deleted");
+            busy->close();
+        }
     }
     EXPECT_LT(poolRow(), 0);
     EXPECT_FALSE(zpool({"list"}).contains(pool_));
@@ -412,6 +451,7 @@ TEST_F(TwoEnclosures, ErasingAsksFirstAndBaysNameTheirEnclosureOrSayUnknown)
     // A new set over the ejected one's disk: the device window says whose it
     // is, and Create asks first; Enter keeps the data.
     view()->NewBtn()->click();
+    settle();
     TBInfoWindow* device = win_->tbInfoWindow();
     DiskTableViewController* panel = device->diskTableViewCtrl();
     panel->TBDevPopup()->setFocus();
@@ -423,6 +463,7 @@ TEST_F(TwoEnclosures, ErasingAsksFirstAndBaysNameTheirEnclosureOrSayUnknown)
     clickRow(panel->DiskListView(), 1, Qt::ControlModifier);
     QTest::keyClicks(panel->RaidVolumeName(), "fresh");
     panel->CreateBtn()->click();
+    settle();
     const QList<QMessageBox*> asked = openAlerts(device);
     ASSERT_EQ(asked.size(), 1);
     EXPECT_TRUE(asked.first()->informativeText().contains("holds the ejected RAID set " + photos_));
@@ -475,7 +516,7 @@ protected:
             *err = QString::fromUtf8(p.readAllStandardError());
         const QByteArray out = p.readAllStandardOutput();
         QJsonParseError parse;
-        const QJsonArray pools = QJsonDocument::fromJson(out, &parse).array();
+        const QJsonArray pools = QJsonDocument::fromJson(out, &parse).object().value("pools").toArray();
         EXPECT_EQ(parse.error, QJsonParseError::NoError) << out.constData();
         return pools;
     }

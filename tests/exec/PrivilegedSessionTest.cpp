@@ -105,5 +105,9 @@ TEST_F(Session, OutputIsTheToolsOwnWithOrWithoutItsErrors)
     EXPECT_TRUE(merged.contains("tarnwell-no-such-pool")) << qPrintable(merged);
     EXPECT_EQ(merged, RunCMD().runCmd("/usr/sbin/zpool", args));
     EXPECT_EQ(RunCMD().runCmdAsAdmin("/usr/sbin/zpool", args), QString());
+    // The helper's answer carries the exit status and stderr apart.
+    const ToolResult whole = RunCMD::runAsAdmin("/usr/sbin/zpool", args);
+    EXPECT_EQ(whole.exitStatus, 1);
+    EXPECT_TRUE(whole.output.isEmpty() && whole.errorExcerpt().contains("tarnwell-no-such-pool"));
     EXPECT_EQ(elevator.asked(), 1);
 }

@@ -109,3 +109,46 @@ TEST(AdminRunner, AsRootRunsDirectlyWithoutElevator)
     EXPECT_EQ(RunCMD().runCmdAsAdmin("/bin/echo", {"hi"}), "hi\n");
     EXPECT_EQ(elevator.asked(), 0);
 }
+
+// The whole outcome, each way a run can end, and a tool past its limit
+// killed with its children.
+TEST(ToolResult, EachEndingIsToldApartAndNothingOutlivesTheLimit)
+{
+    using E = ToolResult::Ending;
+    ToolLimits::set(ToolLimits::Kind::Read, 700);
+    const struct {
+        const char* script;
+        E ending;
+        int status;
+        const char* failure;
+        const char* excerpt;
+    } cases[] = {
+        {"echo out; echo \"cannot open 'tank': no such pool\" >&2; exit 1", E::Exited, 1, "exited with status 1",
+         "cannot open 'tank': no such pool"},
+        {"exit 3", E::Exited, 3, "exited with status 3", ""},
+        {"seq 1 50 >&2; exit 1", E::Exited, 1, "exited with status 1",
+         "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12\n13\n14\n15\n16\n17\n18\n19\n20\n…"},
+        {"sleep 86398 & sleep 5", E::TimedOut, -1, "timed out after 700 ms and was stopped", ""},
+        {"head -c 52428800 /dev/zero", E::TooMuchOutput, -1, "printed more than 32 MB and was stopped", ""},
+        {"kill -9 $$", E::Crashed, -1, "stopped unexpectedly", ""},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        const ToolResult r = RunCMD::run(writeShellScript(dir.path(), "zpool", c.script), {"export", "tank"},
+                                         ToolLimits::Kind::Read, ToolProcess::Streams::Separate);
+        EXPECT_EQ(r.ending, c.ending);
+        EXPECT_EQ(r.exitStatus, c.status);
+        EXPECT_FALSE(r.ok());
+        EXPECT_EQ(r.failure(), c.failure);
+        EXPECT_EQ(r.errorExcerpt(), c.excerpt);
+        EXPECT_TRUE(r.report().startsWith(QStringLiteral("zpool export tank ") + c.failure));
+    }
+    ToolLimits::set(ToolLimits::Kind::Read, 0);
+    EXPECT_EQ(runTool("/usr/bin/pgrep", {"-f", "sleep 86398"}), "");
+
+    const ToolResult missing = RunCMD::run(dir.filePath("no-such-zpool"), {"list"});
+    EXPECT_EQ(missing.ending, E::CouldNotStart);
+    EXPECT_TRUE(missing.failure().startsWith("could not be started: ")) << qPrintable(missing.failure());
+    EXPECT_TRUE(RunCMD::run(writeShellScript(dir.path(), "true", "exit 0"), {}).ok());
+}

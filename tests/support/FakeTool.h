@@ -18,6 +18,7 @@ public:
                                  "k=\"$1\"; [ -n \"$2\" ] && [ -f \"$d/out/$1 $2\" ] && k=\"$1 $2\"\n"
                                  "[ -f \"$d/out/$k\" ] && cat \"$d/out/$k\"\n"
                                  "[ -f \"$d/err/$k\" ] && cat \"$d/err/$k\" >&2\n"
+                                 "[ -f \"$d/sh/$k\" ] && . \"$d/sh/$k\"\n"
                                  "exit 0\n");
     }
     QString path() const { return path_; }
@@ -27,6 +28,8 @@ public:
     // argument (or first two arguments, e.g. "status -L").
     void setOutput(const QString& key, const QString& text) { writeFile(dir_.filePath("out/" + key), text.toUtf8()); }
     void setError(const QString& key, const QString& text) { writeFile(dir_.filePath("err/" + key), text.toUtf8()); }
+    // Shell text run after the output, e.g. "exit 3" or "sleep 600".
+    void setScript(const QString& key, const QString& text) { writeFile(dir_.filePath("sh/" + key), text.toUtf8()); }
     void setOutputFromFile(const QString& key, const QString& file)
     {
         QFile f(file);

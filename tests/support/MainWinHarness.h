@@ -4,6 +4,7 @@
 #include "base/Notifications.h"
 #include "devices/FixtureRegistry.h"
 #include "devices/VRLScanDevice.h"
+#include "pools/SerialWorker.h"
 #include "support/FakeTool.h"
 #include "support/RecordingEjector.h"
 #include "support/RegistryFixture.h"
@@ -42,6 +43,12 @@ inline QString mainwinData(const QString& name)
 inline bool waitUntil(const std::function<bool()>& done, int ms = 5000)
 {
     return QTest::qWaitFor(done, ms);
+}
+
+// Until every job handed to the worker has its result delivered.
+inline bool settle(SerialWorker& worker, int ms = 15000)
+{
+    return QTest::qWaitFor([&] { return !worker.isBusy(); }, ms);
 }
 
 // The alerts open on `window`, oldest first.
@@ -84,6 +91,7 @@ struct MainWinHarness {
     std::unique_ptr<FixtureRegistry> registry;
     RecordingEjector ejector;
     ManualVolumeWatch volumeWatch;
+    SerialWorker worker;
     AppContext context;
 
     explicit MainWinHarness(const QList<FixtureEnclosure>& enclosures = {}, bool zpoolPresent = true,
@@ -93,6 +101,7 @@ struct MainWinHarness {
         RegistryFixture::write(registryPath, enclosures);
         registry = std::make_unique<FixtureRegistry>(registryPath);
         context.center = &center;
+        context.worker = &worker;
         context.registry = registry.get();
         context.diskEjector = &ejector;
         context.volumeWatch = &volumeWatch;
@@ -138,7 +147,10 @@ struct StartedMainWindow {
     {
         win->show();
         win->startWindows();
+        EXPECT_TRUE(QTest::qWaitFor([this] { return win->isStarted(); }, 15000));
+        settle();
     }
+    void settle() { EXPECT_TRUE(::settle(harness.worker)); }
     ~StartedMainWindow()
     {
         for (QMessageBox* b : win->findChildren<QMessageBox*>())

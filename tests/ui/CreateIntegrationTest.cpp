@@ -8,9 +8,11 @@
 #include "create/RaidCreator.h"
 #include "devices/FixtureRegistry.h"
 #include "support/FakeTool.h"
+#include "support/MainWinHarness.h"
 #include "support/RealZpool.h"
 #include "support/RegistryFixture.h"
 #include "support/StandInElevator.h"
+#include "zpool/ZpoolCMD.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -21,9 +23,59 @@
 #include <sys/stat.h>
 
 namespace {
+// The device window on our four disks, which sit in the second of two enclosures.
 class CreateOnRealZpool : public RealZpool::Test {
 protected:
     CreateOnRealZpool() : RealZpool::Test(4) {}
+    void open()
+    {
+        FixtureEnclosure ours{1002, 1, {}};
+        for (int i = 0; i < 4; ++i)
+            ours.disks << FixtureDisk{QStringLiteral("Slot-%1").arg(QChar('A' + i)), scratch->disk(i), 0};
+        RegistryFixture::write(dir.filePath("registry.json"), {{1001, 0, {}}, ours});
+        registry = std::make_unique<FixtureRegistry>(dir.filePath("registry.json"));
+        context.registry = registry.get();
+        context.center = &center;
+        context.worker = &worker;
+        context.dfPath = df.path();
+        // No ejector given: the panel uses the platform's own.
+        window = std::make_unique<TBInfoWindow>(context);
+        window->setZpoolPath(RealZpool::path);
+        center.addObserver(Notifications::TBDevPopupChange, nullptr, [&](const Notification&) { window->TBDevPopupChange(); });
+        center.addObserver(Notifications::CreateRAIDFinish, nullptr, [&](const Notification&) { window->close(); });
+        window->showWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        ASSERT_TRUE(settle(worker));
+        panel = window->diskTableViewCtrl();
+        // zfs-fuse knows no "status -L": the check reads through the wrapper.
+        panel->raidCreator().setPoolsLookup([this] {
+            ZpoolCMD zpool(center);
+            zpool.setZpoolPath(scratch->openZfsWrapper());
+            return PoolRefresh::readPools(zpool, false);
+        });
+        panel->TBDevPopup()->setFocus();
+        QTest::keyClick(panel->TBDevPopup(), Qt::Key_Down);
+        QTest::keyClick(panel->TBDevPopup(), Qt::Key_Down);
+        ASSERT_EQ(panel->numberOfRowsInTableView(), 4);
+    }
+    void create(const QList<int>& rows, const QString& pool)
+    {
+        panel->DiskListView()->clearSelection();
+        for (int row : rows)
+            clickRow(*panel, row);
+        panel->RaidVolumeName()->setText(pool);
+        panel->CreateBtn()->click();
+        ASSERT_TRUE(settle(worker, 60000));
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<FixtureRegistry> registry;
+    FakeTool df{"df"};
+    NotificationCenter center;
+    SerialWorker worker;
+    AppContext context;
+    std::unique_ptr<TBInfoWindow> window;
+    DiskTableViewController* panel = nullptr;
 };
 }  // namespace
 
@@ -36,45 +88,14 @@ TEST_F(CreateOnRealZpool, ThePanelCreatesTheChosenRaidZ)
     const uid_t nobodyUid = nobody->pw_uid;
     const group* nobodyGroup = getgrgid(nobody->pw_gid);
     ASSERT_NE(nobodyGroup, nullptr);
-    const QString owner = QStringLiteral("nobody:") + QString::fromLocal8Bit(nobodyGroup->gr_name);
     StandInElevator elevator(nobodyUid);
-
-    // Our disks sit in the second of two enclosures.
-    QTemporaryDir dir;
-    const QString registryPath = dir.filePath("registry.json");
-    FixtureEnclosure ours{1002, 1, {}};
-    for (int i = 0; i < 4; ++i)
-        ours.disks << FixtureDisk{QStringLiteral("Slot-%1").arg(QChar('A' + i)), scratch->disk(i), 0};
-    RegistryFixture::write(registryPath, {{1001, 0, {}}, ours});
-    FixtureRegistry registry(registryPath);
-    FakeTool df("df");
-    NotificationCenter center;
-    AppContext context;
-    context.registry = &registry;
-    context.center = &center;
-    context.dfPath = df.path();
-    // No ejector given: the panel uses the platform's own.
-    TBInfoWindow window(context);
-    window.setZpoolPath(RealZpool::path);
-    center.addObserver(Notifications::TBDevPopupChange, nullptr, [&](const Notification&) { window.TBDevPopupChange(); });
-    center.addObserver(Notifications::CreateRAIDFinish, nullptr, [&](const Notification&) { window.close(); });
-
-    window.showWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    DiskTableViewController& panel = *window.diskTableViewCtrl();
-    panel.raidCreator().setOwner(owner);
-    panel.TBDevPopup()->setFocus();
-    QTest::keyClick(panel.TBDevPopup(), Qt::Key_Down);
-    QTest::keyClick(panel.TBDevPopup(), Qt::Key_Down);
-    ASSERT_EQ(panel.numberOfRowsInTableView(), 4);
-    for (int row : {0, 1, 2})
-        clickRow(panel, row);
-    ASSERT_EQ(panel.RaidModePopup()->currentText(), "RAID-Z");
+    ASSERT_NO_FATAL_FAILURE(open());
+    panel->raidCreator().setOwner(QStringLiteral("nobody:") + QString::fromLocal8Bit(nobodyGroup->gr_name));
     const QString pool = scratch->newPool();
-    QTest::keyClicks(panel.RaidVolumeName(), pool);
-    panel.CreateBtn()->click();
+    ASSERT_NO_FATAL_FAILURE(create({0, 1, 2}, pool));
+    EXPECT_EQ(panel->RaidModePopup()->currentText(), "RAID-Z");
 
-    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(window->isVisible());
     ASSERT_TRUE(RealZpool::listed(pool));
     const QString status = RealZpool::run({"status", pool});
     EXPECT_TRUE(status.contains("raidz1-0")) << qPrintable(status);
@@ -88,4 +109,30 @@ TEST_F(CreateOnRealZpool, ThePanelCreatesTheChosenRaidZ)
     struct stat st;
     ASSERT_EQ(::stat(QFile::encodeName(*mountPoint).constData(), &st), 0);
     EXPECT_EQ(st.st_uid, nobodyUid);
+}
+
+TEST_F(CreateOnRealZpool, ADiskAnotherPoolTookShowsZpoolsWordsAndTheWindowWaits)
+{
+    ASSERT_NO_FATAL_FAILURE(open());
+    // The pools were read before another program took the fourth disk.
+    panel->raidCreator().setPoolsLookup([] { return PoolRefresh::Pools{}; });
+    scratch->createPool({scratch->dev(3)});
+    const QString pool = scratch->newPool();
+    ASSERT_NO_FATAL_FAILURE(create({2, 3}, pool));
+
+    const QList<QMessageBox*> alerts = openAlerts(window.get());
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts.first()->text(), "The RAID set " + pool + " could not be created");
+    const QString said = alerts.first()->informativeText();
+    EXPECT_TRUE(said.contains("exited with status") && said.contains(scratch->disk(3))) << qPrintable(said);
+    alerts.first()->close();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(selectedRowCount(*panel), 2);
+    EXPECT_EQ(panel->RaidVolumeName()->text(), pool);
+    EXPECT_FALSE(RealZpool::listed(pool));
+
+    ASSERT_NO_FATAL_FAILURE(create({1, 2}, pool));  // free disks this time
+    EXPECT_TRUE(openAlerts(window.get()).isEmpty());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(RealZpool::listed(pool));
 }

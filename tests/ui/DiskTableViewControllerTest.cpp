@@ -34,6 +34,7 @@ struct Panel : ::testing::Test {
     {
         context.center = &center;
         context.diskEjector = &ejector;
+        context.worker = &worker;
         panel = std::make_unique<DiskTableViewController>(context);
         panel->setZpoolPath(zpool.path());
         panel->raidCreator().setChownPath(chown.path());
@@ -64,6 +65,7 @@ struct Panel : ::testing::Test {
 
     NotificationCenter center;
     RecordingEjector ejector;
+    SerialWorker worker;
     AppContext context;
     FakeTool zpool{"zpool"};
     FakeTool chown{"chown"};
@@ -257,6 +259,7 @@ TEST_F(Panel, CreateBuildsTheCommandFromThePanel)
         if (panel->EnableCheckBox()->isChecked() != c.options.has_value())
             QTest::mouseClick(panel->EnableCheckBox(), Qt::LeftButton);
         panel->CreateBtn()->click();
+        ASSERT_TRUE(settle(worker));
 
         if (c.expected.isEmpty()) {
             EXPECT_EQ(posted, c.name.isEmpty() ? QStringList{"NoVolumeNameOfRAID"} : QStringList{});
@@ -287,9 +290,14 @@ TEST_F(Panel, ADiskWithoutDevicePathNeverReachesTheTools)
             clickRow(*panel, row);
         panel->RaidVolumeName()->setText("Data");
         panel->CreateBtn()->click();
+        ASSERT_TRUE(settle(worker));
         EXPECT_TRUE(ejector.calls().isEmpty());
         EXPECT_TRUE(zpool.calls().isEmpty());
         EXPECT_TRUE(posted.isEmpty());  // nothing was attempted; the window stays
         EXPECT_EQ(log.lines(), QStringList{"Create RAID refused: the disk in Slot-B has no device path"});
+        const QList<QMessageBox*> alerts = openAlerts(panel.get());
+        ASSERT_EQ(alerts.size(), 1);
+        EXPECT_TRUE(alerts.first()->informativeText().startsWith("The disk in Slot-B has no device name"));
+        alerts.first()->close();
     }
 }

@@ -116,7 +116,7 @@ TEST(MainWindows, HubRoutesEachName)
         win->actions.clear();
         h.zpool.clearCalls();
         h.center.post(r.name, nullptr, r.payload);
-        QApplication::processEvents();
+        w.settle();
         EXPECT_EQ(win->actions, r.action.isEmpty() ? QStringList{} : QStringList{r.action});
         EXPECT_EQ(h.zpool.calls(), r.zpoolCalls);
         const QList<QMessageBox*> boxes = w.alerts();

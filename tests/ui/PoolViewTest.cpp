@@ -43,8 +43,8 @@ protected:
     // The worker's run and the refresh it starts on the GUI thread are done.
     void waitForRefresh()
     {
-        v->zpoolCmd()->waitForThreads();
-        ASSERT_TRUE(waitUntil([&] { return h.zpool.calls().contains(QStringList{"import"}); }));
+        w->settle();
+        ASSERT_TRUE(h.zpool.calls().contains(QStringList{"import"}));
     }
     MainWinHarness h{oneEnclosure};
     std::unique_ptr<StartedMainWindow> w;
@@ -64,6 +64,7 @@ TEST_F(PoolView, ButtonTableAndColoursRowByRow)
     EXPECT_EQ(RaidListArray::current(), v->raidList());
 
     v->UpdateBtn()->click();  // lists the ejected pools too
+    w->settle();
     const QAbstractItemModel* list = v->RaidListView()->model();
     const QAbstractItemModel* members = v->RaidStatusView()->model();
     ASSERT_EQ(list->rowCount(), 4);
@@ -142,8 +143,7 @@ TEST_F(PoolView, DeleteAsksAndDestroysThePoolTheConfirmationNamed)
     EXPECT_EQ(box->icon(), QMessageBox::Information);
     EXPECT_EQ(box->windowModality(), Qt::WindowModal);
     press(box, "Cancel");
-    v->zpoolCmd()->waitForThreads();
-    QTest::qWait(50);
+    w->settle();
     EXPECT_TRUE(h.zpool.calls().isEmpty());  // no request, no refresh
 
     v->DeleteBtn()->click();
@@ -153,6 +153,7 @@ TEST_F(PoolView, DeleteAsksAndDestroysThePoolTheConfirmationNamed)
                               "tank 3.62T 1.20T 2.42T - 3% 33% 1.00x DEGRADED -\n"
                               "media 1.81T 912G 944G - 1% 49% 1.00x ONLINE -\n");
     v->ShowRAIDInfo(false);
+    w->settle();
     ASSERT_EQ(v->RaidListView()->selectionModel()->selectedRows().value(0).data().toString(), "tank");
     press(w->alerts().first(), "Delete");
     // The worker's result refreshes with ejected pools on the GUI thread.
@@ -163,10 +164,12 @@ TEST_F(PoolView, DeleteAsksAndDestroysThePoolTheConfirmationNamed)
 TEST_F(PoolView, EjectAndMountGoThroughTheWorkerAndRefresh)
 {
     v->UpdateBtn()->click();
-    std::atomic<int> offGuiRefreshes = 0;
-    h.center.addObserver("ZpoolCMDFinish", nullptr, [&](const Notification& n) {
-        if (n.userInfo.value("CMD") == "LIST" && QThread::currentThread() != qApp->thread())
-            ++offGuiRefreshes;
+    w->settle();
+    // No zpool runs on the GUI thread, the refresh's included.
+    std::atomic<int> onGuiRuns = 0;
+    h.center.addObserver("ZpoolCMDFinish", nullptr, [&](const Notification&) {
+        if (QThread::currentThread() == qApp->thread())
+            ++onGuiRuns;
     });
 
     w->selectPool(0);  // tank, DEGRADED: Eject is offered
@@ -183,7 +186,7 @@ TEST_F(PoolView, EjectAndMountGoThroughTheWorkerAndRefresh)
     v->MountBtn()->click();
     waitForRefresh();
     EXPECT_EQ(h.actions(), (QList<QStringList>{{"import", "backup"}}));
-    EXPECT_EQ(offGuiRefreshes, 0);
+    EXPECT_EQ(onGuiRuns, 0);
 }
 
 TEST_F(PoolView, ReleaseInfoRoutesByVerb)
@@ -202,6 +205,7 @@ TEST_F(PoolView, ReleaseInfoRoutesByVerb)
     for (const auto& c : cases) {
         h.zpool.clearCalls();
         v->ReleaseInfo({{"CMD", c.verb}, {"isRoot", c.isRoot}});
+        w->settle();
         EXPECT_EQ(h.zpool.calls(), c.calls) << c.verb;
     }
     // From another thread the refresh waits for the GUI thread.
@@ -234,8 +238,7 @@ TEST(PoolViewGate, ClosedRunsNothingAndPostsNothing)
         v->Detach();
         v->OnLine();
         v->ShowRAIDInfo(true);
-        v->zpoolCmd()->waitForThreads();
-        QApplication::processEvents();
+        w.settle();
         EXPECT_TRUE(h.zpool.calls().isEmpty());
         EXPECT_TRUE(posts.isEmpty());
         EXPECT_EQ(v->RaidListView()->model()->rowCount(), 0);

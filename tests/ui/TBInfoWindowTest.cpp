@@ -6,6 +6,7 @@
 #include "devices/FixtureRegistry.h"
 #include "devices/VRLScanDevice.h"
 #include "support/FakeTool.h"
+#include "support/MainWinHarness.h"
 #include "support/RecordingEjector.h"
 #include "support/StandInElevator.h"
 #include "ui/DiskTableModel.h"
@@ -31,6 +32,7 @@ struct DeviceWindow : ::testing::Test {
         context.registry = registry.get();
         context.diskEjector = &ejector;
         context.center = &center;
+        context.worker = &worker;
         context.dfPath = df.path();  // prints nothing: no volume is mounted
         window = std::make_unique<TBInfoWindow>(context);
         window->setZpoolPath(zpool.path());
@@ -57,6 +59,7 @@ struct DeviceWindow : ::testing::Test {
     {
         window->showWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        ASSERT_TRUE(settle(worker));
         panel()->raidCreator().setChownPath(chown.path());
     }
     DiskTableViewController* panel() const { return window->diskTableViewCtrl(); }
@@ -86,6 +89,7 @@ struct DeviceWindow : ::testing::Test {
     FakeTool chown{"chown"};
     RecordingEjector ejector;
     NotificationCenter center;
+    SerialWorker worker;
     AppContext context;
     std::unique_ptr<TBInfoWindow> window;
     QStringList posted;
@@ -94,7 +98,10 @@ struct DeviceWindow : ::testing::Test {
 
 TEST_F(DeviceWindow, RescanBeforeTheFirstShowShowsNothing)
 {
+    // While it is open Tarnwell keeps running, the main window closed or not.
+    EXPECT_TRUE(window->testAttribute(Qt::WA_QuitOnClose));
     window->rescanDevice();
+    ASSERT_TRUE(settle(worker));
     EXPECT_EQ(window->ScanDevice().tbArray().size(), 2);
     EXPECT_FALSE(window->isLoaded());
     EXPECT_EQ(panel(), nullptr);
@@ -109,8 +116,8 @@ TEST(DeviceWindowAlone, WithoutARegistryFindsNothing)
 {
     AppContext bare;
     TBInfoWindow window(bare);
-    window.showWindow();
-    EXPECT_EQ(window.diskTableViewCtrl()->TBDevLabel()->text(), "Varnelo Storage Device :");
+    window.showWindow();  // its own worker scans
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.diskTableViewCtrl()->TBDevLabel()->text() == "Varnelo Storage Device :"; }));
     EXPECT_EQ(window.diskTableViewCtrl()->TBDevPopup()->count(), 1);
 }
 
@@ -130,6 +137,7 @@ TEST_F(DeviceWindow, HotPlugIsWatchedFromTheFirstShow)
     // The hub rescans; until then the window shows what it had.
     EXPECT_EQ(panel()->TBDevPopup()->count(), 1);
     window->rescanDevice();
+    ASSERT_TRUE(settle(worker));
     EXPECT_EQ(panel()->TBDevPopup()->count(), 3);
 }
 
@@ -215,6 +223,7 @@ TEST_F(DeviceWindow, CancelledAuthorizationTouchesNoDisk)
     panel()->RaidVolumeName()->setText("Data");
     posted.clear();
     panel()->CreateBtn()->click();
+    ASSERT_TRUE(settle(worker));
 
     // Dismissed at the scan for ejected sets, before anything is ejected or created.
     EXPECT_EQ(elevator.asked(), 1);
