@@ -2,6 +2,7 @@
 #include "zpool/RaidInfo.h"
 #include "zpool/ZpoolShape.h"
 
+#include <QByteArray>
 #include <QStringList>
 
 // `zpool status -L`: each pool's layout and members.
@@ -13,6 +14,8 @@ QStringList arguments();
 const ZpoolShape& shape();
 
 // Fills RaidMode and Status of the pools in `pools` that the text names.
-// Linear in the size of the text.
+// Linear in the size of the text; works on the tool's bytes.
+Result ShowRAIDStatus(const QByteArray& text, const RaidList& pools);
+// The same for the text the runners decoded.
 Result ShowRAIDStatus(const QString& text, const RaidList& pools);
 }  // namespace ZpoolStatus

@@ -162,6 +162,14 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"ZfsFuseMissingMember", {"pools_rz"}, "@status-zfsfuse-missing-member.txt",
          {"pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE",
           "  8549508563890211618|UNAVAIL|0|0|0|[was /dev/disk91 ]", "  disk92|ONLINE"}},
+        StatusCase{"ZfsFuseRaidz2AndStriped", {"pools_rz2", "pools_stripe"}, "@status-zfsfuse-raidz2-and-striped.txt",
+         {"pools_rz2|RaidZ2|1G|-|-|-|ONLINE", "  disk90|ONLINE", "  disk91|ONLINE", "  disk92|ONLINE", "  disk93|ONLINE",
+          "pools_stripe|Striped|1G|-|-|-|ONLINE", "  disk94|ONLINE", "  disk95|ONLINE"}},
+        // zpool takes "a: b" and "x state: y" for pool names: labels count only where a line starts.
+        StatusCase{"NamesHoldingLabels", {"ip_a", "ip_a: b", "ip_x state: y"}, "@status-zfsfuse-names-with-colons.txt",
+         {"ip_a|Striped|1G|-|-|-|ONLINE", "  disk550|ONLINE", "  disk551|ONLINE", "ip_a: b|Striped|1G|-|-|-|ONLINE",
+          "  disk552|ONLINE", "ip_x state: y|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk553|ONLINE",
+          "  disk554|ONLINE"}},
         StatusCase{"ZfsFuseResilvered", {"pools_rz"}, "@status-zfsfuse-resilvered.txt",
          {"pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE", "  disk91|ONLINE|0|0|0|[48K resilvered ]",
           "  disk92|ONLINE"}},
@@ -216,7 +224,10 @@ TEST_P(ImportParse, AppendsEjectedPoolsAfterImportedOnes)
 
     Lines expected{"tank|-|1G|-|-|-|ONLINE"};
     expected.insert(expected.end(), GetParam().appended.begin(), GetParam().appended.end());
-    EXPECT_EQ(pools(list), expected);
+    Lines got;
+    for (const RaidInfoPtr& r : list)
+        got.push_back(pool(*r) + (r->ejectedDisks.isEmpty() ? "" : " " + r->ejectedDisks.join(u',').toStdString()));
+    EXPECT_EQ(got, expected);
     EXPECT_EQ(list.first()->Status.size(), 1);
     for (qsizetype i = 1; i < list.size(); ++i)
         EXPECT_TRUE(list[i]->Status.isEmpty());
@@ -227,12 +238,14 @@ INSTANTIATE_TEST_SUITE_P(
     Layouts, ImportParse,
     testing::Values(
         ImportCase{"OnlineAndDegraded", "@import-openzfs-online-degraded.txt",
-                   {"media|-|-|-|-|-|DEGRADED EJECTED", "backup|-|-|-|-|-|EJECTED"}, 0},
+                   {"media|-|-|-|-|-|DEGRADED EJECTED disk2,11685950187498452216,disk4",
+                    "backup|-|-|-|-|-|EJECTED disk6,disk7"},
+                   0},
         ImportCase{"UnavailKeepsItsState", "@import-openzfs-unavail.txt",
-                   {"scratch|-|-|-|-|-|UNAVAIL"}, 0},
+                   {"scratch|-|-|-|-|-|UNAVAIL disk8"}, 0},
         ImportCase{"ZfsFuseThreePools", "@import-zfsfuse-three-pools.txt",
-                   {"pools_rz|-|-|-|-|-|DEGRADED EJECTED", "pools_mir|-|-|-|-|-|EJECTED",
-                    "disk9|-|-|-|-|-|UNAVAIL"},
+                   {"pools_rz|-|-|-|-|-|DEGRADED EJECTED disk90,disk91,disk92",
+                    "pools_mir|-|-|-|-|-|EJECTED disk93,disk94,disk95,disk96", "disk9|-|-|-|-|-|UNAVAIL disk98"},
                    0},
         ImportCase{"NothingToImport", "@import-zfsfuse-none.txt", {}, 1},
         ImportCase{"AuthorizationCanceled", "Canceled", {}, 0},
@@ -242,14 +255,18 @@ INSTANTIATE_TEST_SUITE_P(
         ImportCase{"OwnLineMissing",
                    "   pool: a\n config:\n\n\tdisk2 ONLINE\n\n"
                    "   pool: b\n     id: 42\n  state: ONLINE\n config:\n\n\tb ONLINE\n\t  disk3 ONLINE\n",
-                   {"b|-|-|-|-|-|EJECTED"}, 0},
+                   {"b|-|-|-|-|-|EJECTED disk3"}, 0},
         // A member whose name holds the pool's name is not the pool's own line.
         ImportCase{"MemberNameHoldsPoolName",
                    "   pool: disk\n  state: FAULTED\n config:\n\n\t  disk2 FAULTED corrupted data\n",
                    {}, 0},
         ImportCase{"NameWithBlank",
                    "   pool: my pool\n  state: ONLINE\n config:\n\n\tmy pool  ONLINE\n\t  disk2  ONLINE\n",
-                   {"my pool|-|-|-|-|-|EJECTED"}, 0}),
+                   {"my pool|-|-|-|-|-|EJECTED disk2"}, 0},
+        ImportCase{"NamesHoldingLabels", "@import-zfsfuse-names-with-colons.txt",
+                   {"ip_a|-|-|-|-|-|EJECTED disk550,disk551", "ip_a: b|-|-|-|-|-|EJECTED disk552",
+                    "ip_x state: y|-|-|-|-|-|EJECTED disk553,disk554"},
+                   0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
