@@ -14,6 +14,19 @@ using ZpoolText::startsWith;
 namespace {
 const QString Subcommand = QStringLiteral("status");
 
+// "No known data errors" or "252 data errors, use '-v' for a list".
+std::optional<qint64> dataErrors(Bytes value)
+{
+    if (value.startsWith("No known data errors"))
+        return 0;
+    const qsizetype space = value.indexOf(' ');
+    if (space <= 0 || !value.sliced(space).startsWith(" data errors"))
+        return std::nullopt;
+    bool ok = false;
+    const qint64 n = value.first(space).toLongLong(&ok);
+    return ok && n >= 0 ? std::optional<qint64>(n) : std::nullopt;
+}
+
 }  // namespace
 
 QStringList ZpoolStatus::arguments()
@@ -60,6 +73,9 @@ ZpoolStatus::Result ZpoolStatus::ShowRAIDStatus(const QByteArray& text, const Ra
     bool inConfig = false;
     ZpoolText::Recent state, read, write, cksum;
 
+    // The scan line and the lines that continue it, up to the next label.
+    const char* scanFrom = nullptr;
+    const char* scanTo = nullptr;
     // The block's member rows, handed to its records in one piece: growing
     // every record's list row by row would reallocate it several times.
     RaidStatusList rows;
@@ -76,10 +92,30 @@ ZpoolStatus::Result ZpoolStatus::ShowRAIDStatus(const QByteArray& text, const Ra
         rows = RaidStatusList();
         rows.reserve(count);
     };
-    ZpoolText::forEachLine(text, [&](Bytes line) {
-        if (line.isEmpty())
+    auto endScan = [&] {
+        if (!scanFrom)
             return;
+        const RaidScan scan = RaidScan::parse(Bytes(scanFrom, scanTo - scanFrom));
+        for (RaidInfo* r : *targets) {
+            if (!r->scan || scan.outranks(*r->scan))
+                r->scan = scan;
+        }
+        scanFrom = nullptr;
+    };
+
+    ZpoolText::forEachLine(text, [&](Bytes line) {
+        if (line.isEmpty()) {
+            endScan();
+            return;
+        }
         const ZpoolText::LabelLine label = ZpoolText::labelOf(line);
+        if (scanFrom) {
+            if (label.label == Label::None) {
+                scanTo = line.data() + line.size();
+                return;
+            }
+            endScan();
+        }
         switch (label.label) {
         case Label::None:
             break;
@@ -95,15 +131,27 @@ ZpoolStatus::Result ZpoolStatus::ShowRAIDStatus(const QByteArray& text, const Ra
             inConfig = false;
             return;
         }
+        case Label::Scan:
+            if (!inConfig) {
+                scanFrom = label.value.data();
+                scanTo = scanFrom + label.value.size();
+            }
+            return;
         case Label::Config:
             inConfig = true;
             return;
-        case Label::Errors:
+        case Label::Errors: {
             endRows();
-            for (RaidInfo* r : *targets)
+            const auto errors = dataErrors(label.value);
+            for (RaidInfo* r : *targets) {
                 r->RaidMode = poolMode;
+                // A running scan's line has no error count; this is the count so far.
+                if (r->scan && r->scan->state == RaidScan::State::InProgress && !r->scan->errors)
+                    r->scan->errors = errors;
+            }
             inConfig = false;
             return;
+        }
         default:
             return;
         }
@@ -160,6 +208,7 @@ ZpoolStatus::Result ZpoolStatus::ShowRAIDStatus(const QByteArray& text, const Ra
         row->Others = others;
         rows.append(std::move(row));
     });
+    endScan();
     endRows();
     return true;
 }

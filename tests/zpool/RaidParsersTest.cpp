@@ -170,6 +170,9 @@ INSTANTIATE_TEST_SUITE_P(
          {"ip_a|Striped|1G|-|-|-|ONLINE", "  disk550|ONLINE", "  disk551|ONLINE", "ip_a: b|Striped|1G|-|-|-|ONLINE",
           "  disk552|ONLINE", "ip_x state: y|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk553|ONLINE",
           "  disk554|ONLINE"}},
+        StatusCase{"ZfsFuseChecksumErrorsRepaired", {"ip_mir"}, "@status-zfsfuse-scrub-repaired.txt",
+         {"ip_mir|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk550|ONLINE|0|0|257|[31.5M repaired ]",
+          "  disk556|ONLINE"}},
         StatusCase{"ZfsFuseResilvered", {"pools_rz"}, "@status-zfsfuse-resilvered.txt",
          {"pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE", "  disk91|ONLINE|0|0|0|[48K resilvered ]",
           "  disk92|ONLINE"}},
@@ -203,6 +206,69 @@ TEST(StatusParse, FailureMarkersReadNothing)
         EXPECT_EQ(poolsWithMembers(list), Lines{"tank|-|1G|-|-|-|ONLINE"}) << text;
     }
 }
+
+// ------------------------------------------------------- the scan of a pool
+
+struct ScanCase {
+    const char* name;
+    const char* text;
+    Lines scans;  // "pool: scan (members)" for each pool named
+};
+
+class ScanParse : public testing::TestWithParam<ScanCase> {};
+
+TEST_P(ScanParse, GivesEachPoolItsScan)
+{
+    QStringList names;
+    for (const std::string& s : GetParam().scans)
+        names << QString::fromStdString(s.substr(0, s.find(": ")));
+    const RaidList list = namedPools(names);
+    ASSERT_TRUE(ZpoolStatus::ShowRAIDStatus(textOf(GetParam().text), list));
+    Lines got;
+    for (const RaidInfoPtr& r : list)
+        got.push_back(QStringLiteral("%1: %2 (%3)")
+                          .arg(*r->Name, r->scan ? QString::fromStdString(scan(*r->scan)) : "-")
+                          .arg(r->Status.size())
+                          .toStdString());
+    EXPECT_EQ(got, GetParam().scans);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, ScanParse,
+    testing::Values(
+        ScanCase{"ZfsFuseNone", "@status-zfsfuse-raidz2-and-striped.txt", {"pools_stripe: None (2)"}},
+        // zfs-fuse's running scan line has no error count; the errors line has.
+        ScanCase{"ZfsFuseScrubRunning", "@status-zfsfuse-scrub-in-progress-errors.txt",
+                 {"ip_one: Scrub|Running|72.96|0|-|-|252|- (1)"}},
+        ScanCase{"ZfsFuseScrubWithErrors", "@status-zfsfuse-scrub-finished-errors.txt",
+                 {"ip_one: Scrub|Finished|-|-|0|-|252|2026-12-06T14:49:06 (1)"}},
+        ScanCase{"ZfsFuseScrubRepaired", "@status-zfsfuse-scrub-repaired.txt",
+                 {"ip_mir: Scrub|Finished|-|-|0|-|0|2026-12-06T14:49:01 (3)"}},
+        // zfs-fuse reports a stopped scrub as completed.
+        ScanCase{"ZfsFuseScrubStopped", "@status-zfsfuse-scrub-stopped.txt",
+                 {"ip_rz: Scrub|Finished|-|-|0|-|0|2026-12-06T14:48:40 (3)"}},
+        ScanCase{"ZfsFuseResilverRunning", "@status-zfsfuse-resilver-in-progress.txt",
+                 {"ip_mir: Resilver|Running|55.31|0|-|-|0|- (5)"}},
+        ScanCase{"ZfsFuseResilverFinished", "@status-zfsfuse-resilver-finished.txt",
+                 {"ip_mir: Resilver|Finished|-|-|0|-|0|2026-12-06T14:48:50 (3)"}},
+        ScanCase{"OpenZfs2", "@status-openzfs-scans.txt",
+                 {"tank: Scrub|Running|10.49|13212|-|0B|0|- (3)", "photos: Scrub|Paused|34.53|-|-|0B|0|- (1)",
+                  "backup: Scrub|Canceled|-|-|-|-|-|2021-07-27T08:15:31 (1)",
+                  "media: Scrub|Finished|-|-|94389|1.50M|3|2021-07-28T02:13:10 (3)",
+                  "scratch: Resilver|Running|0.65|-|-|11.9G|0|- (5)"}},
+        ScanCase{"OpenZfs2Finished", "@status-openzfs-raidz1-failed-member.txt",
+                 {"media: Scrub|Finished|-|-|4364|0B|0|2024-03-03T04:12:45 (4)"}},
+        ScanCase{"OpenZfs08ResilverRunning", "@status-openzfs-resilver.txt",
+                 {"media: Resilver|Running|19.14|3622|-|103G|0|- (6)"}},
+        ScanCase{"OpenZfs07", "@status-openzfs07-scans.txt",
+                 {"tank: Scrub|Running|88.59|51900|-|0|0|- (4)",
+                  "backup: Resilver|Finished|-|-|152520|324G|0|2012-06-15T20:11:17 (3)"}},
+        // A layout we do not know is progress unknown, and the pool is read as ever.
+        ScanCase{"UnknownLayout",
+                 "  pool: tank\n  scan: scrub verifying since Sun Jul 25 16:07:49 2021\n\tsomething new\nconfig:\n"
+                 "\ttank ONLINE 0 0 0\n\t  disk2 ONLINE 0 0 0\nerrors: No known data errors\n",
+                 {"tank: Unknown: scrub verifying since Sun Jul 25 16:07:49 2021 something new (1)"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // -------------------------------------------------------------- zpool import
 

@@ -6,6 +6,8 @@
 #include "zpool/ZpoolList.h"
 #include "zpool/ZpoolStatus.h"
 
+#include <gmock/gmock.h>
+
 namespace {
 using RealZpool::run;
 
@@ -101,6 +103,12 @@ TEST_F(ParsersOnRealZpool, ReadWhatTheToolReports)
                                                     scratch->disk(2) + " OFFLINE"}));
     EXPECT_EQ(members(list, mir),
               rows(mir, "Mirror", {"mirror-0 ONLINE", scratch->disk(3) + " ONLINE", scratch->disk(4) + " ONLINE"}));
+    EXPECT_EQ(PoolTestText::scan(*find(list, mir)->scan), "None");
+
+    // A scrub reads as running or, on pools this small, already finished.
+    run({"scrub", mir});
+    ASSERT_TRUE(ZpoolStatus::ShowRAIDStatus(run({"status"}), list));
+    EXPECT_THAT(PoolTestText::scan(*find(list, mir)->scan), testing::StartsWith("Scrub|"));
 
     // Eject the mirror: it leaves the list and comes back from `zpool import`.
     run({"export", mir});
