@@ -40,7 +40,7 @@ int mountCount(const QString& mountInfo, dev_t devno, QString* deepest = nullptr
 
 QString DiskEjector::eject(const QString& devPath)
 {
-    // A sandbox disk is a link to a plain file: nothing of it can be mounted.
+    // A link (the sandbox's /dev/diskN names a loop device) stands for the device it resolves to.
     const QString canonical = QFileInfo(devPath).canonicalFilePath();
     if (canonical.isEmpty())
         return {};

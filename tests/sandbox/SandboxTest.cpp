@@ -48,14 +48,15 @@ bool waitFor(const std::function<bool()>& done, int ms = 5000)
     return done();
 }
 
-bool linkExists(const QString& disk) { return QFileInfo(QStringLiteral("/dev/") + disk).isSymLink(); }
+bool linkExists(const QString& disk) { return QFileInfo("/dev/" + disk).symLinkTarget().startsWith("/dev/loop"); }
+int loopsOn(const QString& dir) { return runTool("/usr/sbin/losetup", {"--list"}).count(" " + dir + "/"); }
 
 class SandboxTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         if (!Sandbox::canRun())
-            GTEST_SKIP() << "needs root and /dev/fuse";
+            GTEST_SKIP() << "needs root, /dev/fuse and loop devices";
         sandbox_.down();  // whatever an interrupted run left
         wrapperBefore_ = runTool(QStringLiteral("/usr/bin/dpkg-divert"), {QStringLiteral("--list"), QStringLiteral("*zpool")});
     }
@@ -66,6 +67,7 @@ protected:
         const auto r = sandbox_.down();
         EXPECT_TRUE(r.ok()) << r.err.toStdString();
         EXPECT_FALSE(QFileInfo::exists(sandbox_.stateDir()));
+        EXPECT_EQ(loopsOn(sandbox_.stateDir()), 0);
         EXPECT_EQ(runTool(QStringLiteral("/usr/bin/dpkg-divert"), {QStringLiteral("--list"), QStringLiteral("*zpool")}),
                   wrapperBefore_);
     }
@@ -74,15 +76,17 @@ protected:
     QString wrapperBefore_;
 };
 
-TEST_F(SandboxTest, PullInsertUnplugAndPlugChangeLinksAndRegistry)
+TEST_F(SandboxTest, PullInsertUnplugAndPlugChangeDisksAndRegistry)
 {
     ASSERT_TRUE(sandbox_.up().ok());
     FixtureRegistry registry(sandbox_.fixture());
     const QString b = sandbox_.diskIn("Slot-B");
     ASSERT_TRUE(linkExists(b));
+    EXPECT_EQ(loopsOn(sandbox_.stateDir()), 4);
 
     ASSERT_TRUE(sandbox_.pull("B").ok());
-    EXPECT_FALSE(linkExists(b));
+    EXPECT_FALSE(QFileInfo::exists("/dev/" + b));
+    EXPECT_EQ(loopsOn(sandbox_.stateDir()), 3);
     EXPECT_EQ(sandbox_.diskIn("Slot-B"), "");
     EXPECT_TRUE(waitFor([&] { return !scan(registry).join(',').contains(b); }));
     EXPECT_FALSE(sandbox_.pull("B").ok()) << "an empty bay cannot be pulled";
@@ -98,10 +102,12 @@ TEST_F(SandboxTest, PullInsertUnplugAndPlugChangeLinksAndRegistry)
     EXPECT_FALSE(sandbox_.insert("B").ok()) << "an occupied bay takes no second disk";
 
     ASSERT_TRUE(sandbox_.run({"unplug"}).ok());
-    EXPECT_FALSE(linkExists(fresh));
+    EXPECT_FALSE(QFileInfo::exists("/dev/" + fresh));
+    EXPECT_EQ(loopsOn(sandbox_.stateDir()), 0);
     EXPECT_TRUE(waitFor([&] { return scan(registry).isEmpty(); }));
     ASSERT_TRUE(sandbox_.run({"plug"}).ok());
     EXPECT_TRUE(linkExists(fresh));
+    EXPECT_EQ(loopsOn(sandbox_.stateDir()), 4);
     EXPECT_TRUE(waitFor([&] { return scan(registry).size() == 5; })) << scan(registry).join(", ").toStdString();
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 // The real zpool (zfs-fuse here) for the tests labelled zpool: pools of a
-// test's own on sparse files that /dev/diskN links name like whole disks.
-// What a test makes goes with it, also when it fails; what a crashed run left
-// (names that carry a process id that is gone) goes at the next start.
+// test's own on loop devices over sparse files, named by /dev/diskN links like
+// whole disks. What a test makes goes with it, also when it fails; what a
+// crashed run left (pools and files that carry a process id that is gone)
+// goes at the next start.
 #include "support/ShellScript.h"
 
 #include <gtest/gtest.h>
 
-#include <QDirIterator>
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -15,6 +16,7 @@
 
 #include <csignal>
 #include <unistd.h>
+#include <utility>
 
 namespace RealZpool {
 
@@ -45,6 +47,19 @@ inline void destroy(const QString& pool)
     }
 }
 
+// The file a loop device ("/dev/loop3") is attached to; "" when it is free.
+inline QString loopBacking(const QString& dev)
+{
+    QFile f("/sys/block/" + QFileInfo(dev).fileName() + "/loop/backing_file");
+    return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()).trimmed() : QString();
+}
+
+inline void detachLoop(const QString& dev, const QString& file)  // only while still on our file
+{
+    if (!dev.isEmpty() && loopBacking(dev) == file)
+        runTool("/usr/sbin/losetup", {"--detach", dev});
+}
+
 inline void removeLeftovers()
 {
     auto gone = [](const QString& pid) { return ::kill(pid_t(pid.toInt()), 0) != 0 && errno == ESRCH; };
@@ -54,23 +69,30 @@ inline void removeLeftovers()
         if (gone(match.captured(2)))
             destroy(match.captured(1));
     }
-    const QRegularExpression ours("^(" + QRegularExpression::escape(QDir::tempPath() + "/" + prefix) + "(\\d+)-\\w+)/");
-    for (QDirIterator it("/dev", {"disk*"}, QDir::System | QDir::Files); it.hasNext();) {
-        const QFileInfo link(it.next());
-        const auto match = ours.match(link.symLinkTarget());
-        if (link.isSymLink() && match.hasMatch() && gone(match.captured(2))) {
-            QFile::remove(link.filePath());
-            QDir(match.captured(1)).removeRecursively();
-        }
+    const QString tmp = QFileInfo(QDir::tempPath()).canonicalFilePath();  // as the kernel names files
+    const QRegularExpression ours("^" + QRegularExpression::escape(tmp + "/" + prefix) + "(\\d+)-");
+    auto dead = [&](const QString& path) {
+        const auto m = ours.match(path);
+        return m.hasMatch() && gone(m.captured(1));
+    };
+    // By name, links (disk*) before loop devices: a link to a free loop device says no more whose it was.
+    for (const QFileInfo& f : QDir("/dev").entryInfoList({"disk*", "loop*"}, QDir::System | QDir::Files, QDir::Name)) {
+        const QString file = loopBacking(f.isSymLink() ? f.symLinkTarget() : f.filePath());
+        if (dead(file))
+            f.isSymLink() ? void(QFile::remove(f.filePath())) : detachLoop(f.filePath(), file);
     }
+    for (const QFileInfo& d : QDir(tmp).entryInfoList({prefix + "*"}, QDir::Dirs))
+        if (dead(d.filePath()))
+            QDir(d.filePath()).removeRecursively();
 }
 
 // Why the real tool cannot be used here, or "" when it can. Starts the
 // daemon and clears leftovers once per process.
 inline QString unavailable()
 {
-    if (::geteuid() != 0 || !QFileInfo::exists(path) || !QFileInfo::exists("/dev/fuse"))
-        return QStringLiteral("needs root, zfs-fuse and /dev/fuse");
+    if (::geteuid() != 0 || !QFileInfo::exists(path) || !QFileInfo::exists("/dev/fuse") ||
+        !QFileInfo::exists("/dev/loop-control"))
+        return QStringLiteral("needs root, zfs-fuse, /dev/fuse and loop devices");
     static const bool prepared = [] {
         QProcess::execute(QStringLiteral(TARNWELL_SOURCE_DIR "/tools/zfs-daemon"), {"start"});
         removeLeftovers();
@@ -80,19 +102,22 @@ inline QString unavailable()
     return run({"list"}).contains("connect") ? QStringLiteral("the zfs-fuse daemon does not answer") : QString();
 }
 
-// A test's own sparse disks and pools, removed with it.
+// A test's own disks (loop devices over sparse files) and pools, removed with it.
 class Scratch {
 public:
     explicit Scratch(int disks)
     {
         for (int i = 0; i < disks; ++i) {
-            const QString file = files_.filePath(QStringLiteral("vdev%1").arg(i));
-            QFile f(file);
+            QFile f(file(i));
             if (!f.open(QIODevice::WriteOnly) || !f.resize(128LL << 20))
                 return;
+            const QString loop = runTool("/usr/sbin/losetup", {"--find", "--show", file(i)}).trimmed();
+            if (loopBacking(loop) != file(i))
+                return;
+            loops_ << loop;
             // The first free number from 90 on; symlink() fails on a taken one.
             for (int n = 90; n < 1000 && links_.size() == i; ++n) {
-                if (::symlink(QFile::encodeName(file), QFile::encodeName(QStringLiteral("/dev/disk%1").arg(n))) == 0)
+                if (::symlink(QFile::encodeName(loop), QFile::encodeName(QStringLiteral("/dev/disk%1").arg(n))) == 0)
                     links_ << QStringLiteral("/dev/disk%1").arg(n);
             }
         }
@@ -101,19 +126,20 @@ public:
     {
         for (const QString& pool : std::as_const(pools_))
             destroy(pool);
-        for (const QString& link : std::as_const(links_))
-            QFile::remove(link);
+        for (int i = 0; i < loops_.size(); ++i)
+            pull(i);
     }
     bool ok(int disks) const { return links_.size() == disks; }
 
     QString dev(int i) const { return links_.value(i); }  // "/dev/disk93"
     QString disk(int i) const { return dev(i).mid(5); }   // "disk93"
     QStringList devs(int from, int count) const { return links_.mid(from, count); }
-    // The disk is pulled: its link goes, its number is free for others.
+    // The disk is pulled: its link and its loop device go, its number is free for others.
     void pull(int i)
     {
-        QFile::remove(links_[i]);
-        links_[i].clear();
+        if (i < links_.size())
+            QFile::remove(std::exchange(links_[i], QString()));
+        detachLoop(std::exchange(loops_[i], QString()), file(i));
     }
 
     // A pool name of our own: the pool, once made, goes with us.
@@ -140,7 +166,10 @@ public:
     }
 
 private:
+    QString file(int i) const { return QFileInfo(files_.path()).canonicalFilePath() + "/vdev" + QString::number(i); }
+
     QTemporaryDir files_{QDir::tempPath() + "/" + prefix + QString::number(::getpid()) + "-XXXXXX"};
+    QStringList loops_;
     QStringList links_;
     QStringList pools_;
 };

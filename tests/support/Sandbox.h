@@ -28,7 +28,7 @@ public:
     }
 
     static QString tool() { return QStringLiteral(TARNWELL_SOURCE_DIR "/tools/sandbox"); }
-    static bool canRun() { return geteuid() == 0 && QFile::exists(QStringLiteral("/dev/fuse")); }
+    static bool canRun() { return geteuid() == 0 && QFile::exists("/dev/fuse") && QFile::exists("/dev/loop-control"); }
 
     QString stateDir() const { return stateDir_; }
     QString fixture() const { return stateDir_ + QStringLiteral("/registry.json"); }
