@@ -28,8 +28,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool read = ZpoolStatus::ShowRAIDStatus(t, list);
 
     static const QStringList modes{"Striped", "RaidZ", "RaidZ2", "Mirror"};
+    using State = RaidScan::State;
     for (const RaidInfoPtr& r : list) {
         require(r->Size == QStringLiteral("1G") && !r->Health && !r->Capacity);
+        if (r->scan) {
+            // Figures only for a layout that was read; never a figure out of range.
+            const RaidScan& s = *r->scan;
+            require(read && !s.text.contains(u'\n'));
+            require(s.state == State::InProgress || (!s.percentDone && !s.secondsLeft));
+            require(!s.percentDone || *s.percentDone >= 0);
+            require(s.state != State::Unknown || (!s.errors && !s.processed && !s.seconds));
+        }
         require(!r->RaidMode || modes.contains(*r->RaidMode));
         require(read || (r->Status.isEmpty() && !r->RaidMode));
         for (const RaidStatusPtr& s : r->Status) {

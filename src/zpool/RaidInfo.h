@@ -1,4 +1,5 @@
 #pragma once
+#include "zpool/RaidScan.h"
 #include "zpool/RaidStatus.h"
 
 #include <QStringList>
@@ -17,6 +18,8 @@ struct RaidInfo {
     // An ejected pool's devices as its import scan lists them; Status stays
     // empty for it, but a new pool must not be made over these disks.
     QStringList ejectedDisks;
+    // The pool's scrub or resilver, from its status block; absent where none was read.
+    std::optional<RaidScan> scan;
 };
 using RaidInfoPtr = std::shared_ptr<RaidInfo>;
 using RaidList = QList<RaidInfoPtr>;

@@ -3,36 +3,63 @@
 #include "base/Log.h"
 #include "zpool/ZpoolText.h"
 
-#include <QRegularExpression>
-
+using ZpoolText::Bytes;
 using ZpoolText::Fields;
-using ZpoolText::forEachLine;
+using ZpoolText::Label;
 using ZpoolText::splitFields;
 
 namespace {
 const QString Subcommand = QStringLiteral("import");
-const QString kNoImport = QStringLiteral("no pools available to import");
+constexpr char kNoImport[] = "no pools available to import";
+
+bool isOneOf(Bytes word, std::initializer_list<Bytes> words)
+{
+    for (Bytes w : words) {
+        if (word == w)
+            return true;
+    }
+    return false;
+}
+
+// A group line's name: mirror-0, replacing-1, spare-2, raidz2-0, draid1:4d:8c:1s-0.
+bool isGroupName(Bytes name)
+{
+    const qsizetype dash = name.lastIndexOf('-');
+    if (dash <= 0 || dash + 1 == name.size())
+        return false;
+    for (char c : name.sliced(dash + 1)) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    Bytes kind = name.first(dash);
+    if (isOneOf(kind, {"mirror", "replacing", "spare", "raidz", "raidz1", "raidz2", "raidz3"}))
+        return true;
+    if (!kind.startsWith("draid"))
+        return false;
+    kind = kind.sliced(5);
+    if (!kind.isEmpty() && kind[0] >= '1' && kind[0] <= '3')
+        kind = kind.sliced(1);
+    if (kind.isEmpty())
+        return true;
+    if (kind[0] != ':')
+        return false;
+    for (char c : kind) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || c == ':'))
+            return false;
+    }
+    return true;
+}
 
 // A device line of an import scan's configuration: a name and its state, or
 // a spare's bare name. Group lines (raidz1-0, mirror-0) and section words
 // (logs, spares) are not devices.
 bool isImportDeviceLine(const Fields& f)
 {
-    static const QStringList sections = {QStringLiteral("logs"), QStringLiteral("cache"),
-                                         QStringLiteral("spares"), QStringLiteral("special"),
-                                         QStringLiteral("dedup")};
-    static const QStringList states = {
-        QStringLiteral("ONLINE"),  QStringLiteral("DEGRADED"), QStringLiteral("FAULTED"),
-        QStringLiteral("OFFLINE"), QStringLiteral("UNAVAIL"),  QStringLiteral("REMOVED"),
-        QStringLiteral("AVAIL"),   QStringLiteral("INUSE")};
-    if (f.isEmpty() || (f.size() > 1 && !states.contains(f[1].toString())))
+    if (f.isEmpty() ||
+        (f.size() > 1 && !isOneOf(f[1], {"ONLINE", "DEGRADED", "FAULTED", "OFFLINE", "UNAVAIL", "REMOVED",
+                                         "AVAIL", "INUSE"})))
         return false;
-    const QString name = f[0].toString();
-    if (sections.contains(name))
-        return false;
-    static const QRegularExpression group(
-        QStringLiteral("^(mirror|replacing|spare|raidz[1-3]?|draid[1-3]?(:[0-9a-z:]*)?)-[0-9]+$"));
-    return !group.match(name).hasMatch();
+    return !isOneOf(f[0], {"logs", "cache", "spares", "special", "dedup"}) && !isGroupName(f[0]);
 }
 }  // namespace
 
@@ -49,57 +76,74 @@ const ZpoolShape& ZpoolImportScan::shape()
 
 void ZpoolImportScan::ShowUnimportRAID(const QString& text, Result& pools)
 {
-    if (text.contains(kNoImport)) {
-        Log::write(kNoImport);
+    ShowUnimportRAID(ZpoolText::bytesOf(text), pools);
+}
+
+void ZpoolImportScan::ShowUnimportRAID(const QByteArray& text, Result& pools)
+{
+    if (ZpoolText::contains(text, kNoImport, 'v')) {
+        Log::write(QString::fromLatin1(kNoImport));
         return;
     }
 
-    QString pool;
+    const char* const textEnd = text.constData() + text.size();
+    Bytes pool;
+    qsizetype poolFields = 0;  // a name with blanks in it spans several fields
     bool inConfig = false;
     RaidInfo* current = nullptr;  // the pool whose device lines follow
-    forEachLine(text, [&](QStringView line) {
+    QStringList disks;            // its devices, handed over in one piece
+    auto endDisks = [&] {
+        if (current && !disks.isEmpty()) {
+            current->ejectedDisks = disks;
+            const qsizetype count = disks.size();
+            disks = QStringList();
+            disks.reserve(count);
+        }
+    };
+    ZpoolText::forEachLine(text, [&](Bytes line) {
         if (line.isEmpty())
             return;
-        const bool labelled = line.contains(u':');
-        if (labelled && (line.contains(u"status: ") || line.contains(u"action: ") ||
-                         line.contains(u"see: ")))
-            return;
-        if (labelled && line.contains(u"pool: ")) {
-            pool = ZpoolText::labelValue(line);
+        const ZpoolText::LabelLine label = ZpoolText::labelOf(line);
+        switch (label.label) {
+        case Label::None:
+            break;
+        case Label::Pool:
+            endDisks();
+            pool = label.value;
+            poolFields = splitFields(pool).size();
             current = nullptr;
             return;
-        }
-        if (labelled && line.contains(u"state: "))
-            return;
-        if (labelled && line.contains(u"config:")) {
+        case Label::Config:
             inConfig = true;
+            return;
+        default:
             return;
         }
         if (current) {
-            const Fields f = splitFields(line);
+            const Fields f = splitFields(line, textEnd);
             if (isImportDeviceLine(f))
-                current->ejectedDisks << f[0].toString();
+                disks << ZpoolText::decode(f[0]);
             return;
         }
         if (!inConfig || !ZpoolText::isPoolsOwnLine(line, pool))
             return;
-        // The state is the field right after the name, which may have blanks in it.
-        const Fields f = splitFields(line);
-        const Fields nameFields = splitFields(pool);
-        if (f.size() <= nameFields.size())
+        // The state is the field right after the name.
+        const Fields f = splitFields(line, textEnd);
+        if (f.size() <= poolFields)
             return;
-        const QString state = f[nameFields.size()].toString();
+        const Bytes state = f[poolFields];
 
         auto info = std::make_shared<RaidInfo>();
-        info->Name = pool;
-        if (state == u"ONLINE")
+        info->Name = ZpoolText::decode(pool);
+        if (state == "ONLINE")
             info->Health = QStringLiteral("EJECTED");
-        else if (state == u"DEGRADED")
-            info->Health = state + QStringLiteral(" EJECTED");
+        else if (state == "DEGRADED")
+            info->Health = QStringLiteral("DEGRADED EJECTED");
         else
-            info->Health = state;
+            info->Health = ZpoolText::decode(state);
         current = info.get();
         pools.append(std::move(info));
         inConfig = false;
     });
+    endDisks();
 }

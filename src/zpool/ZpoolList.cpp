@@ -2,6 +2,7 @@
 
 #include "zpool/ZpoolText.h"
 
+using ZpoolText::Bytes;
 using ZpoolText::Fields;
 using ZpoolText::forEachLine;
 using ZpoolText::splitFields;
@@ -11,13 +12,15 @@ const QString Subcommand = QStringLiteral("list");
 
 QString joined(const Fields& f, qsizetype from, qsizetype to)
 {
-    QString s;
+    if (from == to)
+        return ZpoolText::decode(f[from]);
+    QByteArray s;
     for (qsizetype i = from; i <= to; ++i) {
         if (i > from)
-            s += u' ';
+            s += ' ';
         s += f[i];
     }
-    return s;
+    return ZpoolText::decode(s);
 }
 
 // Where each value sits on a `zpool list` line. Without a header, the layout
@@ -29,7 +32,7 @@ struct ListColumns {
     static bool isHeader(const Fields& f)
     {
         // A pool may well be called NAME; its line has no SIZE after it.
-        return f.size() >= 2 && f[0] == u"NAME" && f[1] == u"SIZE";
+        return f.size() >= 2 && f[0] == "NAME" && f[1] == "SIZE";
     }
 
     static ListColumns fromHeader(const Fields& f)
@@ -38,16 +41,16 @@ struct ListColumns {
         c.count = f.size();
         c.size = c.alloc = c.free = c.cap = c.health = -1;
         for (qsizetype i = 1; i < f.size(); ++i) {
-            const QStringView h = f[i];
-            if (h == u"SIZE")
+            const Bytes h = f[i];
+            if (h == "SIZE")
                 c.size = i;
-            else if (h == u"ALLOC" || h == u"USED")  // USED/AVAIL: the oldest tools
+            else if (h == "ALLOC" || h == "USED")  // USED/AVAIL: the oldest tools
                 c.alloc = i;
-            else if (h == u"FREE" || h == u"AVAIL")
+            else if (h == "FREE" || h == "AVAIL")
                 c.free = i;
-            else if (h == u"CAP")
+            else if (h == "CAP")
                 c.cap = i;
-            else if (h == u"HEALTH")
+            else if (h == "HEALTH")
                 c.health = i;
         }
         return c;
@@ -58,12 +61,12 @@ std::optional<QString> column(const Fields& f, qsizetype col, qsizetype surplus)
 {
     if (col < 0)
         return std::nullopt;
-    return f[col + surplus].toString();
+    return ZpoolText::decode(f[col + surplus]);
 }
 
-bool isListHeaderLine(QStringView line)
+bool isListHeaderLine(Bytes line)
 {
-    return line.trimmed().startsWith(u"NAME") && ListColumns::isHeader(splitFields(line));
+    return line.trimmed().startsWith("NAME") && ListColumns::isHeader(splitFields(line));
 }
 }  // namespace
 
@@ -80,21 +83,31 @@ const ZpoolShape& ZpoolList::shape()
 
 ZpoolList::Result ZpoolList::ShowRAIDList(const QString& text)
 {
+    return ShowRAIDList(ZpoolText::bytesOf(text));
+}
+
+ZpoolList::Result ZpoolList::ShowRAIDList(const QByteArray& text)
+{
     RaidList pools;
     if (ZpoolText::hasFailureMarker(text))
         return pools;
 
     // With a header, anything before it is a message of the tool, not a pool.
     bool hasHeader = false;
-    forEachLine(text, [&](QStringView line) {
-        if (!hasHeader && isListHeaderLine(line))
-            hasHeader = true;
-    });
+    for (qsizetype at = text.indexOf("NAME"); at >= 0; at = text.indexOf("NAME", at + 1)) {
+        const qsizetype from = text.lastIndexOf('\n', at) + 1;
+        const qsizetype to = text.indexOf('\n', at);
+        hasHeader = isListHeaderLine(Bytes(text).sliced(from, (to < 0 ? text.size() : to) - from));
+        if (hasHeader)
+            break;
+    }
 
+    const char* const textEnd = text.constData() + text.size();
     ListColumns columns;
     bool reading = !hasHeader;
-    forEachLine(text, [&](QStringView line) {
-        const Fields f = splitFields(line);
+    ZpoolText::Recent health;
+    forEachLine(text, [&](Bytes line) {
+        const Fields f = splitFields(line, textEnd);
         if (ListColumns::isHeader(f)) {
             columns = ListColumns::fromHeader(f);
             reading = true;
@@ -110,7 +123,8 @@ ZpoolList::Result ZpoolList::ShowRAIDList(const QString& text)
         info->Alloc = column(f, columns.alloc, surplus);
         info->Free = column(f, columns.free, surplus);
         info->Capacity = column(f, columns.cap, surplus);
-        info->Health = column(f, columns.health, surplus);
+        if (columns.health >= 0)
+            info->Health = health(f[columns.health + surplus]);
         pools.append(std::move(info));
     });
     return pools;

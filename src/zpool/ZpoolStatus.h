@@ -2,9 +2,10 @@
 #include "zpool/RaidInfo.h"
 #include "zpool/ZpoolShape.h"
 
+#include <QByteArray>
 #include <QStringList>
 
-// `zpool status -L`: each pool's layout and members.
+// `zpool status -L`: each pool's layout, members and scan.
 namespace ZpoolStatus {
 // False when the text carried a failure marker and nothing was read.
 using Result = bool;
@@ -12,7 +13,9 @@ using Result = bool;
 QStringList arguments();
 const ZpoolShape& shape();
 
-// Fills RaidMode and Status of the pools in `pools` that the text names.
-// Linear in the size of the text.
+// Fills RaidMode, Status and scan of the pools in `pools` that the text names.
+// Linear in the size of the text; works on the tool's bytes.
+Result ShowRAIDStatus(const QByteArray& text, const RaidList& pools);
+// The same for the text the runners decoded.
 Result ShowRAIDStatus(const QString& text, const RaidList& pools);
 }  // namespace ZpoolStatus

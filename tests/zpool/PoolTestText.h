@@ -35,6 +35,22 @@ inline std::string member(const RaidStatus& s)
         .toStdString();
 }
 
+// "kind|state|percent|left|took|repaired|errors|ended", "None" or "Unknown: words"
+inline std::string scan(const RaidScan& s)
+{
+    using S = RaidScan::State;
+    if (s.state == S::None || s.state == S::Unknown)
+        return s.state == S::None ? "None" : ("Unknown: " + s.text).toStdString();
+    auto n = [](const auto& v) { return v ? QString::number(*v) : QStringLiteral("-"); };
+    const char* kinds[] = {"?", "Scrub", "Resilver"};
+    const char* states[] = {"", "Running", "Finished", "Canceled"};
+    return QStringList{kinds[int(s.kind)], s.paused ? "Paused" : states[int(s.state)], n(s.percentDone),
+                       n(s.secondsLeft), n(s.seconds), opt(s.processed), n(s.errors),
+                       s.ended().isValid() ? s.ended().toString(Qt::ISODate) : "-"}
+        .join(u'|')
+        .toStdString();
+}
+
 inline std::vector<std::string> pools(const RaidList& list)
 {
     std::vector<std::string> out;

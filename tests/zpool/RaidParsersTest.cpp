@@ -162,6 +162,17 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"ZfsFuseMissingMember", {"pools_rz"}, "@status-zfsfuse-missing-member.txt",
          {"pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE",
           "  8549508563890211618|UNAVAIL|0|0|0|[was /dev/disk91 ]", "  disk92|ONLINE"}},
+        StatusCase{"ZfsFuseRaidz2AndStriped", {"pools_rz2", "pools_stripe"}, "@status-zfsfuse-raidz2-and-striped.txt",
+         {"pools_rz2|RaidZ2|1G|-|-|-|ONLINE", "  disk90|ONLINE", "  disk91|ONLINE", "  disk92|ONLINE", "  disk93|ONLINE",
+          "pools_stripe|Striped|1G|-|-|-|ONLINE", "  disk94|ONLINE", "  disk95|ONLINE"}},
+        // zpool takes "a: b" and "x state: y" for pool names: labels count only where a line starts.
+        StatusCase{"NamesHoldingLabels", {"ip_a", "ip_a: b", "ip_x state: y"}, "@status-zfsfuse-names-with-colons.txt",
+         {"ip_a|Striped|1G|-|-|-|ONLINE", "  disk550|ONLINE", "  disk551|ONLINE", "ip_a: b|Striped|1G|-|-|-|ONLINE",
+          "  disk552|ONLINE", "ip_x state: y|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk553|ONLINE",
+          "  disk554|ONLINE"}},
+        StatusCase{"ZfsFuseChecksumErrorsRepaired", {"ip_mir"}, "@status-zfsfuse-scrub-repaired.txt",
+         {"ip_mir|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk550|ONLINE|0|0|257|[31.5M repaired ]",
+          "  disk556|ONLINE"}},
         StatusCase{"ZfsFuseResilvered", {"pools_rz"}, "@status-zfsfuse-resilvered.txt",
          {"pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE", "  disk91|ONLINE|0|0|0|[48K resilvered ]",
           "  disk92|ONLINE"}},
@@ -196,6 +207,69 @@ TEST(StatusParse, FailureMarkersReadNothing)
     }
 }
 
+// ------------------------------------------------------- the scan of a pool
+
+struct ScanCase {
+    const char* name;
+    const char* text;
+    Lines scans;  // "pool: scan (members)" for each pool named
+};
+
+class ScanParse : public testing::TestWithParam<ScanCase> {};
+
+TEST_P(ScanParse, GivesEachPoolItsScan)
+{
+    QStringList names;
+    for (const std::string& s : GetParam().scans)
+        names << QString::fromStdString(s.substr(0, s.find(": ")));
+    const RaidList list = namedPools(names);
+    ASSERT_TRUE(ZpoolStatus::ShowRAIDStatus(textOf(GetParam().text), list));
+    Lines got;
+    for (const RaidInfoPtr& r : list)
+        got.push_back(QStringLiteral("%1: %2 (%3)")
+                          .arg(*r->Name, r->scan ? QString::fromStdString(scan(*r->scan)) : "-")
+                          .arg(r->Status.size())
+                          .toStdString());
+    EXPECT_EQ(got, GetParam().scans);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, ScanParse,
+    testing::Values(
+        ScanCase{"ZfsFuseNone", "@status-zfsfuse-raidz2-and-striped.txt", {"pools_stripe: None (2)"}},
+        // zfs-fuse's running scan line has no error count; the errors line has.
+        ScanCase{"ZfsFuseScrubRunning", "@status-zfsfuse-scrub-in-progress-errors.txt",
+                 {"ip_one: Scrub|Running|72.96|0|-|-|252|- (1)"}},
+        ScanCase{"ZfsFuseScrubWithErrors", "@status-zfsfuse-scrub-finished-errors.txt",
+                 {"ip_one: Scrub|Finished|-|-|0|-|252|2026-12-06T14:49:06 (1)"}},
+        ScanCase{"ZfsFuseScrubRepaired", "@status-zfsfuse-scrub-repaired.txt",
+                 {"ip_mir: Scrub|Finished|-|-|0|-|0|2026-12-06T14:49:01 (3)"}},
+        // zfs-fuse reports a stopped scrub as completed.
+        ScanCase{"ZfsFuseScrubStopped", "@status-zfsfuse-scrub-stopped.txt",
+                 {"ip_rz: Scrub|Finished|-|-|0|-|0|2026-12-06T14:48:40 (3)"}},
+        ScanCase{"ZfsFuseResilverRunning", "@status-zfsfuse-resilver-in-progress.txt",
+                 {"ip_mir: Resilver|Running|55.31|0|-|-|0|- (5)"}},
+        ScanCase{"ZfsFuseResilverFinished", "@status-zfsfuse-resilver-finished.txt",
+                 {"ip_mir: Resilver|Finished|-|-|0|-|0|2026-12-06T14:48:50 (3)"}},
+        ScanCase{"OpenZfs2", "@status-openzfs-scans.txt",
+                 {"tank: Scrub|Running|10.49|13212|-|0B|0|- (3)", "photos: Scrub|Paused|34.53|-|-|0B|0|- (1)",
+                  "backup: Scrub|Canceled|-|-|-|-|-|2021-07-27T08:15:31 (1)",
+                  "media: Scrub|Finished|-|-|94389|1.50M|3|2021-07-28T02:13:10 (3)",
+                  "scratch: Resilver|Running|0.65|-|-|11.9G|0|- (5)"}},
+        ScanCase{"OpenZfs2Finished", "@status-openzfs-raidz1-failed-member.txt",
+                 {"media: Scrub|Finished|-|-|4364|0B|0|2024-03-03T04:12:45 (4)"}},
+        ScanCase{"OpenZfs08ResilverRunning", "@status-openzfs-resilver.txt",
+                 {"media: Resilver|Running|19.14|3622|-|103G|0|- (6)"}},
+        ScanCase{"OpenZfs07", "@status-openzfs07-scans.txt",
+                 {"tank: Scrub|Running|88.59|51900|-|0|0|- (4)",
+                  "backup: Resilver|Finished|-|-|152520|324G|0|2012-06-15T20:11:17 (3)"}},
+        // A layout we do not know is progress unknown, and the pool is read as ever.
+        ScanCase{"UnknownLayout",
+                 "  pool: tank\n  scan: scrub verifying since Sun Jul 25 16:07:49 2021\n\tsomething new\nconfig:\n"
+                 "\ttank ONLINE 0 0 0\n\t  disk2 ONLINE 0 0 0\nerrors: No known data errors\n",
+                 {"tank: Unknown: scrub verifying since Sun Jul 25 16:07:49 2021 something new (1)"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // -------------------------------------------------------------- zpool import
 
 struct ImportCase {
@@ -216,7 +290,10 @@ TEST_P(ImportParse, AppendsEjectedPoolsAfterImportedOnes)
 
     Lines expected{"tank|-|1G|-|-|-|ONLINE"};
     expected.insert(expected.end(), GetParam().appended.begin(), GetParam().appended.end());
-    EXPECT_EQ(pools(list), expected);
+    Lines got;
+    for (const RaidInfoPtr& r : list)
+        got.push_back(pool(*r) + (r->ejectedDisks.isEmpty() ? "" : " " + r->ejectedDisks.join(u',').toStdString()));
+    EXPECT_EQ(got, expected);
     EXPECT_EQ(list.first()->Status.size(), 1);
     for (qsizetype i = 1; i < list.size(); ++i)
         EXPECT_TRUE(list[i]->Status.isEmpty());
@@ -227,12 +304,14 @@ INSTANTIATE_TEST_SUITE_P(
     Layouts, ImportParse,
     testing::Values(
         ImportCase{"OnlineAndDegraded", "@import-openzfs-online-degraded.txt",
-                   {"media|-|-|-|-|-|DEGRADED EJECTED", "backup|-|-|-|-|-|EJECTED"}, 0},
+                   {"media|-|-|-|-|-|DEGRADED EJECTED disk2,11685950187498452216,disk4",
+                    "backup|-|-|-|-|-|EJECTED disk6,disk7"},
+                   0},
         ImportCase{"UnavailKeepsItsState", "@import-openzfs-unavail.txt",
-                   {"scratch|-|-|-|-|-|UNAVAIL"}, 0},
+                   {"scratch|-|-|-|-|-|UNAVAIL disk8"}, 0},
         ImportCase{"ZfsFuseThreePools", "@import-zfsfuse-three-pools.txt",
-                   {"pools_rz|-|-|-|-|-|DEGRADED EJECTED", "pools_mir|-|-|-|-|-|EJECTED",
-                    "disk9|-|-|-|-|-|UNAVAIL"},
+                   {"pools_rz|-|-|-|-|-|DEGRADED EJECTED disk90,disk91,disk92",
+                    "pools_mir|-|-|-|-|-|EJECTED disk93,disk94,disk95,disk96", "disk9|-|-|-|-|-|UNAVAIL disk98"},
                    0},
         ImportCase{"NothingToImport", "@import-zfsfuse-none.txt", {}, 1},
         ImportCase{"AuthorizationCanceled", "Canceled", {}, 0},
@@ -242,14 +321,18 @@ INSTANTIATE_TEST_SUITE_P(
         ImportCase{"OwnLineMissing",
                    "   pool: a\n config:\n\n\tdisk2 ONLINE\n\n"
                    "   pool: b\n     id: 42\n  state: ONLINE\n config:\n\n\tb ONLINE\n\t  disk3 ONLINE\n",
-                   {"b|-|-|-|-|-|EJECTED"}, 0},
+                   {"b|-|-|-|-|-|EJECTED disk3"}, 0},
         // A member whose name holds the pool's name is not the pool's own line.
         ImportCase{"MemberNameHoldsPoolName",
                    "   pool: disk\n  state: FAULTED\n config:\n\n\t  disk2 FAULTED corrupted data\n",
                    {}, 0},
         ImportCase{"NameWithBlank",
                    "   pool: my pool\n  state: ONLINE\n config:\n\n\tmy pool  ONLINE\n\t  disk2  ONLINE\n",
-                   {"my pool|-|-|-|-|-|EJECTED"}, 0}),
+                   {"my pool|-|-|-|-|-|EJECTED disk2"}, 0},
+        ImportCase{"NamesHoldingLabels", "@import-zfsfuse-names-with-colons.txt",
+                   {"ip_a|-|-|-|-|-|EJECTED disk550,disk551", "ip_a: b|-|-|-|-|-|EJECTED disk552",
+                    "ip_x state: y|-|-|-|-|-|EJECTED disk553,disk554"},
+                   0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

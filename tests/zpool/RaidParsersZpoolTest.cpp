@@ -6,6 +6,8 @@
 #include "zpool/ZpoolList.h"
 #include "zpool/ZpoolStatus.h"
 
+#include <gmock/gmock.h>
+
 namespace {
 using RealZpool::run;
 
@@ -101,6 +103,13 @@ TEST_F(ParsersOnRealZpool, ReadWhatTheToolReports)
                                                     scratch->disk(2) + " OFFLINE"}));
     EXPECT_EQ(members(list, mir),
               rows(mir, "Mirror", {"mirror-0 ONLINE", scratch->disk(3) + " ONLINE", scratch->disk(4) + " ONLINE"}));
+    EXPECT_EQ(PoolTestText::scan(*find(list, mir)->scan), "None");
+
+    // A scrub reads as running or, on pools this small, already finished.
+    run({"scrub", mir});
+    const RaidList scrubbed = ZpoolList::ShowRAIDList(run({"list"}));
+    ASSERT_TRUE(ZpoolStatus::ShowRAIDStatus(run({"status"}), scrubbed));
+    EXPECT_THAT(PoolTestText::scan(*find(scrubbed, mir)->scan), testing::StartsWith("Scrub|"));
 
     // Eject the mirror: it leaves the list and comes back from `zpool import`.
     run({"export", mir});
@@ -124,4 +133,53 @@ TEST_F(ParsersOnRealZpool, ReadWhatTheToolReports)
     ZpoolImportScan::ShowUnimportRAID(run({"import"}), list);
     EXPECT_EQ(picture(list, rz), (rz + "|-|-|-|-|-|DEGRADED EJECTED").toStdString());
     EXPECT_EQ(picture(list, mir), (mir + "|-|-|-|-|-|EJECTED").toStdString());
+}
+
+// zpool takes ": " and label words in a pool's name; each member stays with its pool.
+class NamesOnRealZpool : public RealZpool::Test {
+protected:
+    NamesOnRealZpool() : RealZpool::Test(4) {}
+};
+
+TEST_F(NamesOnRealZpool, MembersStayWithTheirPool)
+{
+    const QString a = scratch->newPool();
+    const QStringList names{a, a + ": b", scratch->newPool() + " state: y"};
+    struct Gone {
+        QStringList pools;
+        ~Gone()
+        {
+            for (const QString& p : pools)
+                RealZpool::destroy(p);
+        }
+    } gone{names};
+    run({"create", "-f", names[0], scratch->dev(0)});
+    run({"create", "-f", names[1], scratch->dev(1)});
+    run({"create", "-f", names[2], "mirror", scratch->dev(2), scratch->dev(3)});
+    const QStringList expected{names[0] + " " + scratch->disk(0), names[1] + " " + scratch->disk(1),
+                               names[2] + " mirror-0," + scratch->disk(2) + "," + scratch->disk(3)};
+
+    auto ours = [&](const RaidList& list, auto members) {
+        QStringList out;
+        for (const RaidInfoPtr& r : list) {
+            if (names.contains(*r->Name))
+                out << *r->Name + " " + members(*r).join(u',');
+        }
+        return out;
+    };
+    RaidList list = ZpoolList::ShowRAIDList(run({"list"}));
+    ASSERT_TRUE(ZpoolStatus::ShowRAIDStatus(run({"status"}), list));
+    EXPECT_EQ(ours(list, [](const RaidInfo& r) {
+        QStringList disks;
+        for (const RaidStatusPtr& s : r.Status)
+            disks << *s->DiskName;
+        return disks;
+    }), expected);
+
+    for (const QString& n : names)
+        run({"export", n});
+    RaidList ejected;
+    ZpoolImportScan::ShowUnimportRAID(run({"import"}), ejected);
+    EXPECT_EQ(ours(ejected, [](const RaidInfo& r) { return r.ejectedDisks; }),
+              QStringList(expected).replaceInStrings(" mirror-0,", " "));
 }
