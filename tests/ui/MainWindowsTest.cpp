@@ -124,6 +124,7 @@ TEST(MainWindows, HubRoutesEachName)
         if (!boxes.isEmpty()) {
             EXPECT_EQ(boxes.first()->text(), r.alert);
             press(boxes.first(), "Cancel");
+            w.settle();  // a wizard cancelled after its eject refreshes
         }
         EXPECT_TRUE(win->rescans.isEmpty());
     }
@@ -162,11 +163,11 @@ TEST(MainWindows, ReplaceStep3CarriesStep2sPayload)
     press(w.alerts().first(), "OK");
     ASSERT_EQ(seen.size(), 1);
     EXPECT_EQ(seen.first(), payload);
-    // Step 3's Cancel leaves the pool as it is: no zpool runs.
+    // Step 3's Cancel leaves the pool as it is: only the refresh reads it.
     h.zpool.clearCalls();
     press(w.alerts().first(), "Cancel");
     QTest::qWait(1200);
-    EXPECT_TRUE(h.zpool.calls().isEmpty());
+    EXPECT_TRUE(h.actions().isEmpty());
 }
 
 TEST(MainWindows, EachAttachDetachAndVolumeChangeRescansOneSecondLater)
