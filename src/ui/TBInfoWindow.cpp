@@ -87,6 +87,7 @@ void TBInfoWindow::showWindow()
         // so the combo boxes and the table cannot swallow the key.
         connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
         KeyboardOrder::follow(d->ui->centralwidget);
+        d->panel->TBDevPopup()->setFocus();  // the first choice to make
         d->initWindowItems(*this);
     }
     show();
