@@ -183,6 +183,7 @@ void MainWindows::editWatchInterval()
 
 void MainWindows::showPool(const QString& pool)
 {
+    Log::write(QStringLiteral("Notification clicked: showing %1").arg(pool));
     if (isMinimized())
         showNormal();
     show();

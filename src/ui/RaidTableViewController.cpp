@@ -53,7 +53,7 @@ RaidTableViewController::RaidTableViewController(AppContext& context, QWidget* p
                                         {"Others", tr("Others")}},
                                        this);
     setupTable(ui->RaidListView, listModel_, {150, 90, 75, 80, 75, 75});
-    setupTable(ui->RaidStatusView, statusModel_, {145, 75, 70, 50, 75, 40, 40, 70});
+    setupTable(ui->RaidStatusView, statusModel_, {100, 70, 70, 115, 70, 40, 40, 65});
 
     auto onList = [this] {
         if (!reloading_)

@@ -81,7 +81,7 @@ protected:
         env.insert("XDG_CONFIG_HOME", home_.path());
         env.insert("HOME", home_.path());
         env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("QT_LOGGING_RULES", "*.info=true");
+        env.insert("QT_LOGGING_RULES", "tarnwell.info=true");
 
         standIn_.setProcessEnvironment(env);
         standIn_.start(TARNWELL_BINARY_DIR "/tests/e2e/notification-stand-in", {records()});
@@ -105,13 +105,14 @@ protected:
         }
         return out;
     }
-    std::string output() { return tarnwell_.readAll().toStdString(); }
+    std::string output() { return seen_ += tarnwell_.readAll().toStdString(); }
 
     QString size_ = QStringLiteral("128M");
     Sandbox sandbox_{QStringLiteral("watch")};
     QString pool_;
     QTemporaryDir home_;
     QProcess bus_, standIn_, tarnwell_;
+    std::string seen_;  // what Tarnwell printed so far
 };
 
 using Watch = OnSandbox;
@@ -137,10 +138,13 @@ TEST_F(Watch, APulledDiskIsToldOnceWithItsBayAndEnclosure)
     EXPECT_EQ(n["summary"].toString(), pool_ + " is DEGRADED");
     EXPECT_EQ(n["body"].toString(), pulled + " in Slot-B of Varnelo Quad TB2 is OFFLINE");
     EXPECT_TRUE(n["actions"].toArray().contains("default"));
+    // The stand-in clicks it: the window comes forward with the pool selected.
+    QTest::qWait(1500);
+    EXPECT_TRUE(output().find("Notification clicked: showing " + pool_.toStdString()) != std::string::npos);
 
     // The same state read again is not news.
     QTest::qWait(1000 * (2 * interval + 1));
-    EXPECT_EQ(notifications().size(), 1) << output();
+    EXPECT_EQ(notifications().size(), 1);
 }
 
 class Verify : public OnSandbox {

@@ -1,8 +1,11 @@
 // Stands in for the desktop's notification service on a private session bus:
 // appends each Notify call to the file named first, one JSON object a line,
-// and says "ready" once it holds the service's name.
+// then clicks it (ActionInvoked "default"); says "ready" once it holds the
+// service's name.
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -27,7 +30,15 @@ public slots:
                                 {"actions", QJsonValue::fromVariant(actions)}};
             f.write(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
         }
-        return ++last_;
+        const uint id = ++last_;
+        QTimer::singleShot(500, this, [id] {
+            QDBusMessage click = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
+                                                            QStringLiteral("org.freedesktop.Notifications"),
+                                                            QStringLiteral("ActionInvoked"));
+            click << id << QStringLiteral("default");
+            QDBusConnection::sessionBus().send(click);
+        });
+        return id;
     }
     QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
 
