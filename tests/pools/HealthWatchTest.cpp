@@ -114,13 +114,6 @@ TEST(HealthWatch, TellsEachChangeOnceWithDiskBayAndEnclosure)
         EXPECT_EQ(texts(c.before, c.after), c.expected) << c.what;
 }
 
-TEST(HealthWatch, IntervalStaysWithinBounds)
-{
-    EXPECT_EQ(HealthWatch::clampedInterval(0), HealthWatch::MinInterval);
-    EXPECT_EQ(HealthWatch::clampedInterval(60), 60);
-    EXPECT_EQ(HealthWatch::clampedInterval(1 << 30), HealthWatch::MaxInterval);
-}
-
 // The pool of that name as a refresh reads it from a recorded status text.
 RaidInfoPtr recorded(const char* file, const char* name)
 {
