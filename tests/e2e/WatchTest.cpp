@@ -176,7 +176,7 @@ TEST_F(Verify, StartsShowsProgressAndStops)
     const std::optional<QString> mount = PoolMountPoint::find(pool_);
     ASSERT_TRUE(mount);
     int status = -1;
-    runTool("/bin/dd", {"if=/dev/urandom", "of=" + *mount + "/photos.bin", "bs=1M", "count=400"}, &status);
+    runTool("/bin/dd", {"if=/dev/urandom", "of=" + *mount + "/photos.bin", "bs=1M", "count=600"}, &status);
     ASSERT_EQ(status, 0);
 
     ASSERT_TRUE(zpool_.run("VERIFY", pool_).ok());
