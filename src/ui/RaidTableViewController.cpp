@@ -251,7 +251,6 @@ void RaidTableViewController::reloadPoolList(RaidListPtr list)
     // The selection stays with the pool, not the row number, and the member
     // table and the buttons follow the records just read.
     const RaidInfoPtr pool = selectedPool();
-    const RaidStatusPtr member = selectedMember();
     reloading_ = true;
     listModel_->setList(std::move(list));
     const int row = pool ? PoolViewRules::rowOfPool(*listModel_->list(), *pool) : -1;
@@ -260,19 +259,7 @@ void RaidTableViewController::reloadPoolList(RaidListPtr list)
     else
         ui->RaidListView->clearSelection();
     reloading_ = false;
-    RaidListSelectChange();
-    if (member) {
-        const RaidStatusList members = statusModel_->list();
-        for (int i = 0; i < members.size(); ++i) {
-            if (members.at(i)->DiskName == member->DiskName) {
-                reloading_ = true;
-                ui->RaidStatusView->selectRow(i);
-                reloading_ = false;
-                break;
-            }
-        }
-    }
-    RaidStatusSelectChange();
+    showSelectedPoolAgain();
 }
 
 void RaidTableViewController::ShowRAIDInfo(bool includeEjected, std::function<void()> then)
@@ -531,7 +518,18 @@ void RaidTableViewController::selectPool(const QString& name)
 
 void RaidTableViewController::showSelectedPoolAgain()
 {
+    // The members as now read, the selected one kept by its disk name.
+    const RaidStatusPtr member = selectedMember();
     RaidListSelectChange();
+    const RaidStatusList members = statusModel_->list();
+    for (int i = 0; member && i < members.size(); ++i) {
+        if (members.at(i)->DiskName == member->DiskName) {
+            reloading_ = true;
+            ui->RaidStatusView->selectRow(i);
+            reloading_ = false;
+            break;
+        }
+    }
     RaidStatusSelectChange();
 }
 
