@@ -113,8 +113,12 @@ try:
     buttons = {b.name: b for b in all_of(main, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON)}
     assert {"New", "Update", "Delete", "Eject", "Mount", "Replace"} <= set(buttons), buttons
 
+    def press(button, combo):  # every button is off while a refresh runs
+        wait(button + " enabled", lambda: has(buttons[button], pyatspi.STATE_ENABLED))
+        keys(combo)
+
     # New: the device window, its enclosure, three disks picked with the keyboard.
-    keys("alt+n")
+    press("New", "alt+n")
     dev = window(pyatspi.ROLE_FRAME, "Create a RAID Set")
     focus("Create a RAID Set")
     encl = one(dev, pyatspi.ROLE_COMBO_BOX, None)
@@ -164,25 +168,21 @@ try:
 
     wait("the new set listed", lambda: rows(pools)[pool_row()][6] == "ONLINE")
     select_pool()
-    wait("Eject offered", lambda: has(buttons["Eject"], pyatspi.STATE_ENABLED))
-    keys("alt+e")  # the selection follows the set by name through the refresh
+    press("Eject", "alt+e")  # the selection follows the set by name through the refresh
     wait("ejected", lambda: rows(pools)[pool_row()][6] == "EJECTED" and selected(pools) == [pool_row()], 60)
-    wait("Mount offered", lambda: has(buttons["Mount"], pyatspi.STATE_ENABLED))
-    keys("alt+m")
+    press("Mount", "alt+m")
     wait("mounted", lambda: rows(pools)[pool_row()][6] == "ONLINE", 60)
 
     # A disk fails: Replace starts, its first step is cancelled with Escape.
     sandbox("pull", "B")
-    keys("alt+u")
+    press("Update", "alt+u")
     wait("degraded", lambda: rows(pools)[pool_row()][6] == "DEGRADED", 60)
     members = one(main, pyatspi.ROLE_TABLE, "Disks of the Selected RAID Set")
     assert not has(buttons["Replace"], pyatspi.STATE_ENABLED), "Replace on with no disk selected"
-    keys("alt+k", "ctrl+Home", "space")
-    for _ in range(len(rows(members))):
-        if has(buttons["Replace"], pyatspi.STATE_ENABLED):
-            break
-        keys("Down")
-    keys("alt+r")
+    failed = next(i for i, r in enumerate(rows(members)) if {"OFFLINE", "UNAVAIL", "FAULTED", "REMOVED"} & set(r))
+    keys("alt+k", "ctrl+Home", "space", *["Down"] * failed)
+    wait("the failed disk selected", lambda: selected(members) == [failed])
+    press("Replace", "alt+r")
     step1 = window(pyatspi.ROLE_ALERT, "Disk Replacement – Step 1")
     keys("Escape")
     wait("step 1 cancelled", lambda: not has(step1, pyatspi.STATE_SHOWING))
@@ -197,7 +197,7 @@ try:
     for attempt in range(3):  # zfs-fuse may call a pool just mounted busy; the user tries again
         focus("Tarnwell")
         select_pool()
-        keys("alt+d")
+        press("Delete", "alt+d")
         window(pyatspi.ROLE_ALERT, "Delete a RAID")
         keys("shift+Tab", "space")
         if wait("deleted or told why not", deleted, 60) == "deleted":
