@@ -28,13 +28,17 @@ TEST_F(ImportOnRealZpool, SetuidHasNoEffectAndNothingMountsThroughALink)
 {
     const QString pool = scratch->createPool({scratch->dev(0)});
     // A dataset with a setuid program, and one whose mount point will be a link to a system folder.
-    RealZpool::run({"create", pool + "/tools"});
-    RealZpool::run({"create", pool + "/sneaky"});
+    runTool("/usr/sbin/zfs", {"create", pool + "/tools"});
+    runTool("/usr/sbin/zfs", {"create", pool + "/sneaky"});
     const QString place = QStringLiteral("/mnt/tarnwell-sneaky-%1").arg(getpid());
     const QString system = QStringLiteral("/mnt/tarnwell-system-%1").arg(getpid());
-    RealZpool::run({"set", "mountpoint=" + place, pool + "/sneaky"});
-    const QString program = "/" + pool + "/tools/suid";
-    ASSERT_TRUE(QFile::copy("/usr/bin/id", program));
+    runTool("/usr/sbin/zfs", {"set", "mountpoint=" + place, pool + "/sneaky"});
+    QString program;
+    for (int i = 0; i < 50 && program.isEmpty(); ++i, QThread::msleep(100))
+        for (const MountEntry& e : mountsOf(pool))
+            if (e.source == pool + "/tools")
+                program = e.target + "/suid";
+    ASSERT_TRUE(QFile::copy("/usr/bin/id", program)) << program.toStdString() << RealZpool::run({"list"}).toStdString();
     ASSERT_EQ(::chmod(QFile::encodeName(program).constData(), 04755), 0);
     RealZpool::run({"export", pool});
     ASSERT_FALSE(RealZpool::listed(pool));
@@ -67,4 +71,6 @@ TEST_F(ImportOnRealZpool, SetuidHasNoEffectAndNothingMountsThroughALink)
     QDir().rmdir(system);
     QDir().rmdir("/media/root" + place);
     QDir().rmdir("/media/root/mnt");
+    QDir().rmdir("/media/root/" + pool);
+    QDir().rmdir("/media/root");  // only when no one else's volume is there
 }
