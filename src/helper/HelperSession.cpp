@@ -76,8 +76,10 @@ QString HelperSession::importRoot() const
 
 QStringList HelperSession::volumeRoots() const
 {
+    // The desktop's places for this user's volumes; anything mounted elsewhere
+    // is the administrator's or another user's.
     return {QStringLiteral("/media/") + user_.name + QLatin1Char('/'),
-            QStringLiteral("/run/media/") + user_.name + QLatin1Char('/'), QStringLiteral("/mnt/")};
+            QStringLiteral("/run/media/") + user_.name + QLatin1Char('/')};
 }
 
 QByteArray HelperSession::handle(const HelperRequest& request)

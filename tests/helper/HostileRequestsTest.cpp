@@ -51,6 +51,8 @@ protected:
         ASSERT_TRUE(QFile::link("/etc", base + "/etclink"));
         ASSERT_TRUE(QDir().mkpath(base + "/users"));
         ASSERT_EQ(::chown(QFile::encodeName(base + "/users").constData(), 65534, 65534), 0);
+        ASSERT_TRUE(QFile::link("/dev/null", "/dev/tarnwell-hostile-link"));
+        ASSERT_EQ(::lchown("/dev/tarnwell-hostile-link", 65534, 65534), 0);
         ASSERT_TRUE(QDir().mkpath(base + "/shared"));
         ::chmod(QFile::encodeName(base + "/shared").constData(), 01777);
     }
@@ -63,21 +65,24 @@ protected:
         if (!base.isEmpty())
             QDir(base).removeRecursively();
         QFile::remove("/dev/shm/tarnwell-hostile");
+        QFile::remove("/dev/tarnwell-hostile-link");
         if (madeMediaRoot)
             QDir().rmdir("/media/root");
     }
 
     // The command that starts `program` with the stand-ins in place.
-    QStringList inNamespace(const QString& program) const
+    // `setup` runs first inside the namespace.
+    QStringList inNamespace(const QString& program, const QString& setup = {}) const
     {
         return {"/usr/bin/unshare", "-m", "--propagation", "private", "/bin/sh", "-c",
-                "mount --bind '" + base + "/zpool' /usr/sbin/zpool && mount --bind '" + base +
+                setup + "mount --bind '" + base + "/zpool' /usr/sbin/zpool && mount --bind '" + base +
                     "/umount' /usr/bin/umount && exec \"$0\"",
                 program};
     }
-    void start(QProcess& p, const QString& program, const QStringList& env = {"PKEXEC_UID=0"})
+    void start(QProcess& p, const QString& program, const QStringList& env = {"PKEXEC_UID=0"},
+               const QString& setup = {})
     {
-        const QStringList command = inNamespace(program);
+        const QStringList command = inNamespace(program, setup);
         p.setEnvironment(QStringList{"PATH=/usr/sbin:/usr/bin:/sbin:/bin"} + env);
         p.start(command.first(), command.mid(1));
         ASSERT_TRUE(p.waitForReadyRead(10000));
@@ -161,6 +166,8 @@ TEST_F(Hostile, EveryProbeIsRefusedWithItsReasonAndNothingChanges)
         {R"({"op":"replace","pool":"tank","devices":["sda2","/dev/shm/tarnwell-hostile"]})", "REFUSED",
          "/dev/shm may be changed by other users"},
         {R"({"op":"create","pool":"p","devices":["/dev/null"]})", "REFUSED", "is not a block device"},
+        {R"({"op":"create","pool":"p","devices":["/dev/tarnwell-hostile-link"]})", "REFUSED",
+         "is a link that is not root's"},
         {R"({"op":"create","pool":"p","devices":["/dev/../etc/passwd"]})", "REFUSED", "is not a device under /dev"},
         {R"({"op":"replace","pool":"tank","devices":["-f","/dev/null"]})", "REFUSED", "is not a member's name"},
         // Only pools that exist; destroy is not this program's at all.
@@ -197,10 +204,51 @@ TEST_F(Hostile, EveryProbeIsRefusedWithItsReasonAndNothingChanges)
     }
     EXPECT_EQ(changes(), "");
 
+    // Never over a folder that holds something.
+    writeFile("/media/root/pools_mir/keep", "x");
+    EXPECT_EQ(ask(helper, R"({"op":"import","pool":"pools_mir"})").second,
+              "refused: /media/root/pools_mir is not empty");
+    QDir("/media/root/pools_mir").removeRecursively();
+    EXPECT_EQ(changes(), "");
+
     // What Tarnwell does ask for still reaches zpool, confined.
     EXPECT_EQ(ask(helper, R"({"op":"export","pool":"tank"})").first, "OK");
     EXPECT_EQ(ask(helper, R"({"op":"import","pool":"pools_mir"})").first, "OK");
     EXPECT_EQ(changes(), "zpool export tank\nzpool import -o nosuid,nodev -R /media/root pools_mir\n");
+}
+
+TEST_F(Hostile, UnmountTakesOnlyTheUsersOwnVolumes)
+{
+    // Another user's file system on a block device, mounted where the user's volumes are not.
+    QFile image(base + "/image");
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly) && image.resize(8 << 20));
+    image.close();
+    const QString loop = runTool("/usr/sbin/losetup", {"--find", "--show", image.fileName()}).trimmed();
+    ASSERT_TRUE(loop.startsWith("/dev/loop")) << loop.toStdString();
+    runTool("/usr/sbin/mkfs.ext2", {"-q", loop});
+    QDir().mkpath(base + "/home/bob");
+    ASSERT_NO_FATAL_FAILURE(
+        start(helper, Helper, {"PKEXEC_UID=0"}, "mount '" + loop + "' '" + base + "/home/bob' && "));
+    const auto [kind, said] = ask(helper, R"({"op":"unmount","devices":[")" + loop.toUtf8() + "\"]}");
+    EXPECT_EQ(kind, "REFUSED");
+    EXPECT_EQ(said, "refused: " + loop + " is mounted at " + base + "/home/bob, not among your volumes");
+    EXPECT_EQ(ask(helper, R"({"op":"unmount","devices":["/dev/loop-control"]})").second,
+              "refused: \"/dev/loop-control\" is not a block device");
+    helper.closeWriteChannel();
+    helper.waitForFinished(5000);  // its namespace, and the mount in it, go with it
+    EXPECT_EQ(changes(), "");
+
+    // Among the user's volumes it is unmounted.
+    const QString volume = "/media/root/tarnwell-hostile-" + QString::number(getpid());
+    QDir().mkpath(volume);
+    QProcess again;
+    ASSERT_NO_FATAL_FAILURE(start(again, Helper, {"PKEXEC_UID=0"}, "mount '" + loop + "' '" + volume + "' && "));
+    EXPECT_EQ(ask(again, R"({"op":"unmount","devices":[")" + loop.toUtf8() + "\"]}").first, "OK");
+    again.closeWriteChannel();
+    again.waitForFinished(5000);
+    QDir().rmdir(volume);
+    runTool("/usr/sbin/losetup", {"--detach", loop});
+    EXPECT_EQ(changes(), "umount " + loop + "\n");
 }
 
 TEST_F(Hostile, ALinkSwappedInDuringTheChecksNeverLeadsAnywhere)
