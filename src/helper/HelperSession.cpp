@@ -124,8 +124,12 @@ HelperSession::Outcome HelperSession::perform(const HelperRequest& r, int limitM
         return refuse(QStringLiteral("zpool could not list the pools: ") + listed.report());
     const QStringList imported = names(ZpoolList::ShowRAIDList(listed.output));
     for (const QString& pool : std::as_const(system.pools)) {
-        const ToolResult status =
-            runTool(tools_.zpool, ZpoolStatus::arguments() << pool, false, ToolLimits::ReadDefaultMs);
+        // OpenZFS names the real devices with -L; zfs-fuse knows no -L and names the ones it was given.
+        ToolResult status = runTool(tools_.zpool, ZpoolStatus::arguments() << pool, false, ToolLimits::ReadDefaultMs);
+        if (!status.ok())
+            status = runTool(tools_.zpool, {QStringLiteral("status"), pool}, false, ToolLimits::ReadDefaultMs);
+        if (!status.ok())
+            return refuse(QStringLiteral("zpool could not say which disks hold the system: ") + status.report());
         // Whatever its members are called, each names a device under /dev.
         for (const QString& word : QString::fromUtf8(status.output).split(QRegularExpression(QStringLiteral("\\s+")))) {
             struct stat st;

@@ -6,12 +6,19 @@
 #include "support/StandInElevator.h"
 #include "zpool/ZpoolCMD.h"
 
+#include <QProcess>
+
 #include <sys/statvfs.h>
 
 namespace {
 class ImportOnRealZpool : public RealZpool::Test {
 protected:
     ImportOnRealZpool() : RealZpool::Test(1) {}
+};
+
+class SystemPoolOnRealZpool : public RealZpool::Test {
+protected:
+    SystemPoolOnRealZpool() : RealZpool::Test(1) {}
 };
 
 QList<MountEntry> mountsOf(const QString& pool)
@@ -73,4 +80,43 @@ TEST_F(ImportOnRealZpool, SetuidHasNoEffectAndNothingMountsThroughALink)
     QDir().rmdir("/media/root/mnt");
     QDir().rmdir("/media/root/" + pool);
     QDir().rmdir("/media/root");  // only when no one else's volume is there
+}
+
+// A pool whose file system is /home (in the helper's own mount namespace) is
+// the system's: no operation touches it or its disks, while it stays as it was.
+TEST_F(SystemPoolOnRealZpool, NothingTouchesThePoolOrDisksOfTheSystem)
+{
+    const QString pool = scratch->createPool({scratch->dev(0)});
+    QString mountPoint;
+    for (int i = 0; i < 50 && mountPoint.isEmpty(); ++i, QThread::msleep(100))
+        for (const MountEntry& e : mountsOf(pool))
+            mountPoint = e.target;
+    ASSERT_FALSE(mountPoint.isEmpty());
+    QProcess helper;
+    helper.setEnvironment({"PATH=/usr/sbin:/usr/bin:/sbin:/bin", "PKEXEC_UID=0"});
+    helper.start("/usr/bin/unshare", {"-m", "--propagation", "private", "/bin/sh", "-c",
+                                      "mount --bind '" + mountPoint + "' /home && exec \"$0\"",
+                                      TARNWELL_BINARY_DIR "/src/tarnwell-helper"});
+    ASSERT_TRUE(helper.waitForReadyRead(10000));
+    helper.readLine();
+    const auto refusal = [&](const QByteArray& request) {
+        helper.write(request + '\n');
+        while (!helper.canReadLine() && helper.waitForReadyRead(20000)) {
+        }
+        const QList<QByteArray> header = helper.readLine().trimmed().split(' ');
+        const qsizetype length = header.value(2).toLongLong() + header.value(3).toLongLong();
+        while (helper.bytesAvailable() < length && helper.waitForReadyRead(5000)) {
+        }
+        return header.value(0) + ' ' + helper.read(length);
+    };
+    const QByteArray p = pool.toUtf8(), d = scratch->dev(0).toUtf8(), n = scratch->disk(0).toUtf8();
+    EXPECT_EQ(refusal(R"({"op":"export","pool":")" + p + "\"}"), "REFUSED refused: " + p + " holds the system");
+    EXPECT_EQ(refusal(R"({"op":"offline","pool":")" + p + R"(","devices":[")" + n + "\"]}"),
+              "REFUSED refused: " + p + " holds the system");
+    EXPECT_EQ(refusal(R"({"op":"create","pool":"other","devices":[")" + d + "\"]}"),
+              "REFUSED refused: \"" + d + "\" is on a disk that holds the system");
+    helper.closeWriteChannel();
+    helper.waitForFinished(5000);
+    EXPECT_TRUE(RealZpool::listed(pool));
+    EXPECT_FALSE(RealZpool::run({"status", pool}).contains("OFFLINE"));
 }
