@@ -153,9 +153,14 @@ HelperSession::Outcome HelperSession::perform(const HelperRequest& r, int limitM
             return QStringLiteral("\"%1\" is not a member's name").arg(device);
         return {};
     };
+    // A bare name is zpool's short form for a device under /dev; zpool gets the
+    // path that was checked, so it cannot look the name up anywhere else.
+    const auto devicePath = [](const QString& d) {
+        return d.contains(QLatin1Char('/')) || d.isEmpty() ? d : QStringLiteral("/dev/") + d;
+    };
     const auto diskProblem = [&](const QString& device) -> QString {
         dev_t devno = 0;
-        return LiveChecks::blockDevice(device, false, system, &devno);
+        return LiveChecks::blockDevice(devicePath(device), false, system, &devno);
     };
 
     if (r.op == Op::ImportScan) {
@@ -178,6 +183,9 @@ HelperSession::Outcome HelperSession::perform(const HelperRequest& r, int limitM
         if (r.op == Op::Replace) {
             if (QString why = diskProblem(r.devices[1]); !why.isEmpty())
                 return refuse(why);
+            HelperRequest checked = r;
+            checked.devices[1] = devicePath(r.devices[1]);
+            return run(tools_.zpool, *ZpoolOperation::arguments(checked));
         }
         return run(tools_.zpool, *args);
     }
@@ -230,6 +238,8 @@ HelperSession::Outcome HelperSession::perform(const HelperRequest& r, int limitM
         }
         HelperRequest confined = r;
         confined.options << ZpoolCreate::confinedOptions();
+        for (QString& d : confined.devices)
+            d = devicePath(d);
         Outcome o = run(tools_.zpool, *ZpoolOperation::arguments(confined));
         if (o.ran->ok())
             created_.insert(r.pool);

@@ -244,11 +244,14 @@ TEST_F(Hostile, UnmountTakesOnlyTheUsersOwnVolumes)
     QProcess again;
     ASSERT_NO_FATAL_FAILURE(start(again, Helper, {"PKEXEC_UID=0"}, "mount '" + loop + "' '" + volume + "' && "));
     EXPECT_EQ(ask(again, R"({"op":"unmount","devices":[")" + loop.toUtf8() + "\"]}").first, "OK");
+    // The replace wizard names the new disk as zpool shows it; zpool gets the path that was checked.
+    EXPECT_EQ(ask(again, R"({"op":"replace","pool":"tank","devices":["disk3",")" + loop.mid(5).toUtf8() + "\"]}").first,
+              "OK");
     again.closeWriteChannel();
     again.waitForFinished(5000);
     QDir().rmdir(volume);
     runTool("/usr/sbin/losetup", {"--detach", loop});
-    EXPECT_EQ(changes(), "umount " + loop + "\n");
+    EXPECT_EQ(changes(), "umount " + loop + "\nzpool replace -f tank disk3 " + loop + "\n");
 }
 
 TEST_F(Hostile, ALinkSwappedInDuringTheChecksNeverLeadsAnywhere)
