@@ -12,6 +12,7 @@
 #include "zpool/ZpoolOnline.h"
 #include "zpool/ZpoolOperation.h"
 #include "zpool/ZpoolReplace.h"
+#include "zpool/ZpoolScrub.h"
 #include "zpool/ZpoolStatus.h"
 
 #include <QMutex>
@@ -46,6 +47,10 @@ std::optional<ZpoolCMD::Row> ZpoolCMD::rowFor(const QString& verb, const QString
         op = ZpoolOperation::offline(pool, disk1);
     else if (verb == QLatin1String("DETACH"))
         op = ZpoolOperation::detach(pool, disk1);
+    else if (verb == QLatin1String("VERIFY"))
+        op = ZpoolOperation::scrub(pool);
+    else if (verb == QLatin1String("STOP VERIFY"))
+        op = ZpoolOperation::scrubStop(pool);
     if (op) {
         return Row{ZpoolOperation::arguments(*op).value_or(QStringList{}), true, ToolLimits::Kind::Change, *op};
     }

@@ -3,10 +3,13 @@
 
 #include <QStringList>
 
-// `zpool scrub POOL` and `zpool scrub -s POOL`: verify every block, or stop doing so.
+// `zpool scrub POOL` ("Verify"): read every block of the pool and repair what
+// its redundancy can; `zpool scrub -s POOL` stops it. Progress and the last
+// scrub's outcome come from `zpool status` (RaidScan).
 namespace ZpoolScrub {
 using Result = ZpoolOutput;
 
 QStringList arguments(const QString& pool);
 QStringList stopArguments(const QString& pool);
+const ZpoolShape& shape();  // both forms
 }  // namespace ZpoolScrub
