@@ -15,9 +15,13 @@
 
 #include <cstdio>
 #include <memory>
+#include <sys/prctl.h>
 
 int main(int argc, char** argv)
 {
+    // Before any pipe to the privileged helper exists: other processes of the
+    // same user must not reach its descriptors through /proc/<pid>/fd.
+    prctl(PR_SET_DUMPABLE, 0);
     // A listing, help or version needs no display, so it must not ask for one.
     std::unique_ptr<QCoreApplication> app;
     if (CommandLine::isHeadless(argc, argv))
