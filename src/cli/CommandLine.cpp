@@ -1,7 +1,9 @@
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 
-#include "app/PoolListing.h"
+#include "cli/PoolListing.h"
 #include "base/NotificationCenter.h"
+#include "devices/FixtureRegistry.h"
+#include "devices/SysfsRegistry.h"
 #include "devices/VRLScanDevice.h"
 #include "exec/ToolProcess.h"
 #include "pools/PoolRefresh.h"
@@ -9,7 +11,11 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -31,6 +37,34 @@ bool CommandLine::isHeadless(int argc, const char* const* argv)
         }
     }
     return false;
+}
+
+QString CommandLine::windowProgram()
+{
+    const QString beside =
+        QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).dir().filePath(QStringLiteral("tarnwell-gui"));
+    return QFileInfo(beside).isExecutable() ? beside : QStringLiteral(TARNWELL_GUI_INSTALLED);
+}
+
+int CommandLine::startWindow(char** argv, QTextStream& err)
+{
+    const QString program = windowProgram();
+    ::execv(QFile::encodeName(program).constData(), argv);
+    err << "tarnwell: cannot start the window (" << program << "): " << std::strerror(errno) << "\n";
+    return 1;
+}
+
+std::unique_ptr<Registry> CommandLine::openRegistry(const Options& options, QTextStream& err)
+{
+    if (options.registryFile.isEmpty())
+        return std::make_unique<SysfsRegistry>();
+    auto fixture = std::make_unique<FixtureRegistry>(options.registryFile);
+    if (!fixture->errorString().isEmpty()) {
+        err << "tarnwell: cannot read the registry fixture " << options.registryFile << ": "
+            << fixture->errorString() << "\n";
+        return nullptr;
+    }
+    return fixture;
 }
 
 void CommandLine::addOptions(QCommandLineParser& parser)
