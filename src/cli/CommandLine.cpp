@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "cli/Launch.h"
 #include "cli/PoolListing.h"
 #include "base/NotificationCenter.h"
 #include "devices/FixtureRegistry.h"
@@ -11,9 +12,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -26,31 +24,13 @@ const QString JsonOption = QStringLiteral("json");
 
 bool CommandLine::isHeadless(int argc, const char* const* argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        const char* a = argv[i];
-        if (std::strcmp(a, "--") == 0)
-            break;
-        for (const char* headless :
-             {"--list", "-l", "--json", "--help", "-h", "-?", "--help-all", "--version", "-v"}) {
-            if (std::strcmp(a, headless) == 0)
-                return true;
-        }
-    }
-    return false;
-}
-
-QString CommandLine::windowProgram()
-{
-    const QString beside =
-        QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).dir().filePath(QStringLiteral("tarnwell-gui"));
-    return QFileInfo(beside).isExecutable() ? beside : QStringLiteral(TARNWELL_GUI_INSTALLED);
+    return Launch::isHeadless(argc, argv);
 }
 
 int CommandLine::startWindow(char** argv, QTextStream& err)
 {
-    const QString program = windowProgram();
-    ::execv(QFile::encodeName(program).constData(), argv);
-    err << "tarnwell: cannot start the window (" << program << "): " << std::strerror(errno) << "\n";
+    Launch::become("tarnwell-gui", TARNWELL_GUI_INSTALLED, argv);
+    err << "tarnwell: cannot start " << TARNWELL_GUI_INSTALLED << ": " << std::strerror(errno) << "\n";
     return 1;
 }
 

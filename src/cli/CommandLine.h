@@ -12,8 +12,8 @@ class QCommandLineParser;
 class Registry;
 
 // The command line of `tarnwell`: --registry FILE, --list [--json], --help,
-// --version. The listing runs without a window; the window is a program of
-// its own, tarnwell-gui, which `tarnwell` becomes for everything else.
+// --version. `tarnwell` (src/cli/launcher) becomes tarnwell-cli for these
+// and tarnwell-gui, the window, for everything else.
 namespace CommandLine {
 struct Options {
     QString registryFile;  // empty: the platform's own registry
@@ -25,11 +25,8 @@ struct Options {
 // --json, --help, --version), so main() can make a QCoreApplication instead.
 bool isHeadless(int argc, const char* const* argv);
 
-// The window's program: beside this one (a build tree), else where the
-// package puts it.
-QString windowProgram();
-// Replaces this process with the window's program, the same arguments
-// passed on. Returns only when that fails: 1, with a message on `err`.
+// Replaces this process with the window's program, tarnwell-gui, the same
+// arguments passed on. Returns only when that fails: 1, with a message on `err`.
 int startWindow(char** argv, QTextStream& err);
 
 // The registry the options name: the fixture file, else this machine's.

@@ -10,8 +10,8 @@
 #include <memory>
 #include <vector>
 
-// `tarnwell`: the listing, help and version here, without the widget
-// libraries; everything else is the window's program, which it becomes.
+// tarnwell-cli, which `tarnwell` becomes for the listing, help and version:
+// no widget libraries. Anything else is the window's, which it becomes.
 int main(int argc, char** argv)
 {
     QTextStream err(stderr);
