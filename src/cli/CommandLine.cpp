@@ -34,11 +34,12 @@ int CommandLine::startWindow(char** argv, QTextStream& err)
     return 1;
 }
 
-std::unique_ptr<Registry> CommandLine::openRegistry(const Options& options, QTextStream& err)
+std::unique_ptr<Registry> CommandLine::openRegistry(const Options& options, QTextStream& err, bool watch)
 {
     if (options.registryFile.isEmpty())
         return std::make_unique<SysfsRegistry>();
-    auto fixture = std::make_unique<FixtureRegistry>(options.registryFile);
+    auto fixture = watch ? std::make_unique<FixtureRegistry>(options.registryFile)
+                         : std::make_unique<FixtureRegistry>(options.registryFile, FixtureRegistry::Watching::Off);
     if (!fixture->errorString().isEmpty()) {
         err << "tarnwell: cannot read the registry fixture " << options.registryFile << ": "
             << fixture->errorString() << "\n";

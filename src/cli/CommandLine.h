@@ -29,9 +29,10 @@ bool isHeadless(int argc, const char* const* argv);
 // arguments passed on. Returns only when that fails: 1, with a message on `err`.
 int startWindow(char** argv, QTextStream& err);
 
-// The registry the options name: the fixture file, else this machine's.
+// The registry the options name: the fixture file, else this machine's;
+// the window watches the fixture for changes, the listing reads it once.
 // Null, with a message on `err`, when the fixture cannot be read.
-std::unique_ptr<Registry> openRegistry(const Options& options, QTextStream& err);
+std::unique_ptr<Registry> openRegistry(const Options& options, QTextStream& err, bool watch);
 
 void addOptions(QCommandLineParser& parser);
 // The options of a processed parser; an error text when they do not fit together.

@@ -36,7 +36,7 @@ int main(int argc, char** argv)
     if (!options.list)
         return CommandLine::startWindow(const_cast<char**>(arguments.data()), err);
 
-    const std::unique_ptr<Registry> registry = CommandLine::openRegistry(options, err);
+    const std::unique_ptr<Registry> registry = CommandLine::openRegistry(options, err, /*watch*/ false);
     if (!registry)
         return 1;
     BayMemory bayMemory;
