@@ -1,8 +1,10 @@
 // The yardstick for the main window's start-up: an empty Qt Widgets window,
-// ended the same way (shown, one turn of the event loop).
+// timed the same way: it says so on stdout once shown, and ends.
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
+
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
@@ -11,8 +13,11 @@ int main(int argc, char** argv)
     window.show();
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&window] {
-        if (window.isVisible())
+        if (window.isVisible()) {
+            std::fputs("shown\n", stdout);
+            std::fflush(stdout);
             QCoreApplication::exit(0);
+        }
     });
     poll.start(1);
     return QApplication::exec();

@@ -18,8 +18,9 @@
 #include <memory>
 
 namespace {
-// For bench/window-startup: ends the program once the main window is shown
-// listing `pools` RAID sets, so that its start-up can be timed from outside.
+// For bench/list-and-window: once the main window is shown listing `pools`
+// RAID sets, says "listed" on stdout and ends, so that the start-up can be
+// timed from outside.
 void quitWhenListed(int pools)
 {
     auto* poll = new QTimer(qApp);
@@ -27,8 +28,11 @@ void quitWhenListed(int pools)
         for (QWidget* window : QApplication::topLevelWidgets()) {
             const auto* list = window->findChild<QAbstractItemView*>(QStringLiteral("RaidListView"));
             if (window->isVisible() && list && list->isVisible() && list->model() &&
-                list->model()->rowCount() >= pools)
+                list->model()->rowCount() >= pools) {
+                std::fputs("listed\n", stdout);
+                std::fflush(stdout);
                 QCoreApplication::exit(0);
+            }
         }
     });
     poll->start(1);
@@ -52,7 +56,7 @@ int main(int argc, char** argv)
         err << "tarnwell: " << error << "\nTry 'tarnwell --help'.\n";
         return 1;
     }
-    const std::unique_ptr<Registry> registry = CommandLine::openRegistry(options, err);
+    const std::unique_ptr<Registry> registry = CommandLine::openRegistry(options, err, /*watch*/ true);
     if (!registry)
         return 1;
 
