@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <sys/prctl.h>
 
 namespace {
 // For bench/list-and-window: once the main window is shown listing `pools`
@@ -42,6 +43,9 @@ void quitWhenListed(int pools)
 // tarnwell-gui: the window, started by `tarnwell` with the user's arguments.
 int main(int argc, char** argv)
 {
+    // Before any pipe to the privileged helper exists: other processes of the
+    // same user must not reach its descriptors through /proc/<pid>/fd.
+    prctl(PR_SET_DUMPABLE, 0);
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tarnwell"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TARNWELL_VERSION));

@@ -10,10 +10,14 @@
 #include <memory>
 #include <vector>
 
+#include <sys/prctl.h>
+
 // tarnwell-cli, which `tarnwell` becomes for the listing, help and version:
 // no widget libraries. Anything else is the window's, which it becomes.
 int main(int argc, char** argv)
 {
+    // As the window does: no other process of the user reaches its descriptors.
+    prctl(PR_SET_DUMPABLE, 0);
     QTextStream err(stderr);
     if (!CommandLine::isHeadless(argc, argv))
         return CommandLine::startWindow(argv, err);

@@ -10,6 +10,7 @@
 #include "pools/DiskContents.h"
 #include "zpool/PoolName.h"
 #include "zpool/ZpoolCMD.h"
+#include "zpool/ZpoolOperation.h"
 
 RaidCreator::RaidCreator(RunCMD& runner, DiskEjector& ejector, NotificationCenter& center)
     : runner_(runner), ejector_(ejector), center_(center),
@@ -132,10 +133,14 @@ RaidCreator::Result RaidCreator::create(const RaidCreateRequest& request)
     // Before the authorization, so the disks stay ejected when it is dismissed.
     ejectDisks(*disks);
 
+    const QStringList options = request.useEditedOptions ? ZpoolCreate::splitOptionsText(request.optionsText)
+                                                         : ZpoolCreate::defaultOptions();
+    const HelperRequest operation =
+        ZpoolOperation::create(options, request.name, CreateCommand::layout(request.modeTitle), *disks);
     const QStringList args =
         CreateCommand::arguments(request.useEditedOptions, request.optionsText, request.name,
                                  request.modeTitle, *disks);
-    result.zpool = runner_.runAsAdmin(zpoolPath_, args, ToolLimits::Kind::Change);
+    result.zpool = runner_.runAsAdmin(operation, zpoolPath_, args, ToolLimits::Kind::Change);
     if (result.zpool.canceled()) {
         result.outcome = Outcome::Canceled;
     } else if (!result.zpool.ok()) {
@@ -169,7 +174,10 @@ std::optional<ToolResult> RaidCreator::giveToUser(const QString& name, bool moun
     const QString owner = owner_.isEmpty()
                               ? Platform::userName() + QLatin1Char(':') + Platform::primaryGroupName()
                               : owner_;
-    const ToolResult r = runner_.runAsAdmin(chown, {QStringLiteral("-R"), owner, *mountPoint});
+    // The helper gives it to whoever asked for the authorization, walking the
+    // pool's own file system itself; only a root Tarnwell runs chown.
+    const ToolResult r =
+        runner_.runAsAdmin(ZpoolOperation::give(name), chown, {QStringLiteral("-R"), owner, *mountPoint});
     if (r.ok() || r.canceled())
         return std::nullopt;
     Log::write(QStringLiteral("Ownership not changed: %1").arg(r.report().simplified()));

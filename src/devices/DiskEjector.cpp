@@ -11,6 +11,15 @@
 #include <sys/stat.h>
 
 namespace {
+// The helper unmounts only what the device holds; it runs umount itself.
+HelperRequest unmountOperation(const QString& device)
+{
+    HelperRequest r;
+    r.op = HelperProtocol::Op::Unmount;
+    r.devices = {device};
+    return r;
+}
+
 struct Member {
     QString path;  // what the unmount tools are given
     dev_t devno;
@@ -103,7 +112,7 @@ QString DiskEjector::eject(const QString& devPath)
         int remaining = mountCount(paths_.mountInfo, member.devno);
         // One umount takes away one mount; stop as soon as one achieves nothing.
         while (remaining > 0 && !umount.isEmpty()) {
-            const QString out = runner.runCmdAsAdmin(umount, {member.path});
+            const QString out = runner.runCmdAsAdmin(unmountOperation(member.path), umount, {member.path});
             text += out;
             if (out == QLatin1String("Canceled"))
                 return text;

@@ -2,21 +2,23 @@
 // The conversation between PrivilegedSession and tarnwell-helper over the
 // helper's stdin and stdout.
 //
-//   helper, once started:  "TARNWELL-HELPER 2\n"
-//   request, one line:     {"path":"/usr/sbin/zpool","args":["export","tank"],"limit":300000}\n
-//                          optionally with "merge":true
+//   helper, once started:  "TARNWELL-HELPER 3\n"
+//   request, one line:     {"op":"export","pool":"tank","limit":300000}\n
+//                          create adds "mode" and "options"; replace, offline,
+//                          online, detach and unmount name "devices"; optionally "merge":true
 //   reply:                 "<KIND> <code> <outLen> <errLen>\n", then exactly
 //                          <outLen> bytes of standard output and <errLen> of standard error
 //
-// KIND is OK (the tool exited; code is its exit status), TIMEOUT (the tool
-// and its children were killed at the limit; code is the limit in ms),
-// SIGNAL (the tool died of a signal), OVERFLOW (it printed more than
-// ToolProcess::MaxOutput and was killed), REFUSED (the request is not one
-// Tarnwell makes; the error bytes say why) or ERROR (malformed request, or
-// the tool could not start; likewise). With "merge" the output bytes hold
-// both streams in the order written. "limit" is in milliseconds; the helper
-// never lets a tool run longer than ToolLimits::ChangeDefaultMs. JSON keeps
-// any argument text on one line; the lengths let the reply carry any bytes.
+// A request names an operation, never a program or its arguments: the
+// helper builds each argument list itself and judges the operands on the
+// live system. KIND is OK (the tool exited; code is its exit status),
+// TIMEOUT (the tool and its children were killed at the limit; code is the
+// limit in ms), SIGNAL (the tool died of a signal), OVERFLOW (it printed more
+// than ToolProcess::MaxOutput and was killed), REFUSED (the helper will not do
+// that; the error bytes say why) or ERROR (malformed request, or the tool
+// could not start; likewise). With "merge" the output bytes hold both
+// streams in the order written. "limit" is in milliseconds; the helper never
+// lets a tool run longer than ToolLimits::ChangeDefaultMs.
 #include "exec/ToolProcess.h"
 #include "exec/ToolResult.h"
 
@@ -27,10 +29,39 @@
 #include <QString>
 #include <QStringList>
 
+// One operation Tarnwell asks the helper for.
+struct HelperRequest {
+    QString op;           // one of HelperProtocol's Op names
+    QString pool;         // the pool it acts on
+    QString mode;         // create: "", "raidz" or "raidz2"
+    QStringList devices;  // create: members; replace: old, new; offline/online/detach/unmount: one
+    QStringList options;  // create: the option tokens the user may edit
+    bool merge = false;
+    int limitMs = 0;
+};
+
 namespace HelperProtocol {
-inline constexpr char Hello[] = "TARNWELL-HELPER 2";
+inline constexpr char Hello[] = "TARNWELL-HELPER 3";
 inline constexpr qsizetype MaxRequestLine = 1 << 20;
 inline constexpr qsizetype MaxHeaderLine = 64;
+
+// The operations. Destroy is served only by its own program, which asks for
+// authorization every time.
+namespace Op {
+inline const QString ImportScan = QStringLiteral("import-scan");
+inline const QString Create = QStringLiteral("create");
+inline const QString Destroy = QStringLiteral("destroy");
+inline const QString Export = QStringLiteral("export");
+inline const QString Import = QStringLiteral("import");
+inline const QString Replace = QStringLiteral("replace");
+inline const QString Offline = QStringLiteral("offline");
+inline const QString Online = QStringLiteral("online");
+inline const QString Detach = QStringLiteral("detach");
+inline const QString Scrub = QStringLiteral("scrub");
+inline const QString ScrubStop = QStringLiteral("scrub-stop");
+inline const QString Give = QStringLiteral("give");        // the new pool's file system to the user
+inline const QString Unmount = QStringLiteral("unmount");  // a disk's file systems
+}  // namespace Op
 
 enum class ReplyKind { Ok, TimedOut, Signal, Overflow, Refused, Error };
 
@@ -41,20 +72,26 @@ struct ReplyHeader {
     qsizetype errLength = 0;
 };
 
-inline QByteArray encodeRequest(const QString& path, const QStringList& arguments, bool merge, int limitMs)
+inline QByteArray encodeRequest(const HelperRequest& r)
 {
     QJsonObject o;
-    o.insert(QStringLiteral("path"), path);
-    o.insert(QStringLiteral("args"), QJsonArray::fromStringList(arguments));
-    if (merge)
+    o.insert(QStringLiteral("op"), r.op);
+    if (!r.pool.isEmpty())
+        o.insert(QStringLiteral("pool"), r.pool);
+    if (!r.mode.isEmpty())
+        o.insert(QStringLiteral("mode"), r.mode);
+    if (!r.devices.isEmpty())
+        o.insert(QStringLiteral("devices"), QJsonArray::fromStringList(r.devices));
+    if (!r.options.isEmpty())
+        o.insert(QStringLiteral("options"), QJsonArray::fromStringList(r.options));
+    if (r.merge)
         o.insert(QStringLiteral("merge"), true);
-    o.insert(QStringLiteral("limit"), limitMs);
+    o.insert(QStringLiteral("limit"), r.limitMs);
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
 
-// A missing "limit" is 0: the helper's own maximum.
-inline bool decodeRequest(const QByteArray& line, QString* path, QStringList* arguments, QString* error,
-                          bool* merge, int* limitMs)
+// Only the keys above, each of its type; a missing "limit" is 0: the helper's own maximum.
+inline bool decodeRequest(const QByteArray& line, HelperRequest* r, QString* error)
 {
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(line, &parseError);
@@ -63,28 +100,34 @@ inline bool decodeRequest(const QByteArray& line, QString* path, QStringList* ar
         return false;
     }
     const QJsonObject o = doc.object();
-    if (!o.value(QStringLiteral("path")).isString() || !o.value(QStringLiteral("args")).isArray()) {
-        *error = QStringLiteral("request needs a string \"path\" and an array \"args\"");
-        return false;
-    }
-    *path = o.value(QStringLiteral("path")).toString();
-    arguments->clear();
-    for (const QJsonValue& v : o.value(QStringLiteral("args")).toArray()) {
-        if (!v.isString()) {
-            *error = QStringLiteral("every argument must be a string");
+    static const QStringList strings = {"op", "pool", "mode"}, lists = {"devices", "options"};
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const bool fits = strings.contains(it.key()) ? it->isString()
+                          : lists.contains(it.key()) ? it->isArray()
+                          : it.key() == QLatin1String("merge") ? it->isBool()
+                          : it.key() == QLatin1String("limit") ? it->isDouble()
+                                                               : false;
+        if (!fits) {
+            *error = QStringLiteral("\"%1\" is not a field of a request, or not of its type").arg(it.key());
             return false;
         }
-        *arguments << v.toString();
     }
-    const QJsonValue mergeValue = o.value(QStringLiteral("merge"));
-    const QJsonValue limitValue = o.value(QStringLiteral("limit"));
-    if ((!mergeValue.isUndefined() && !mergeValue.isBool()) ||
-        (!limitValue.isUndefined() && !limitValue.isDouble())) {
-        *error = QStringLiteral("\"merge\" must be true or false and \"limit\" a number");
-        return false;
+    *r = HelperRequest{};
+    r->op = o.value(QStringLiteral("op")).toString();
+    r->pool = o.value(QStringLiteral("pool")).toString();
+    r->mode = o.value(QStringLiteral("mode")).toString();
+    for (const char* key : {"devices", "options"}) {
+        QStringList& into = QLatin1String(key) == QLatin1String("devices") ? r->devices : r->options;
+        for (const QJsonValue& v : o.value(QLatin1String(key)).toArray()) {
+            if (!v.isString()) {
+                *error = QStringLiteral("every device and option must be a string");
+                return false;
+            }
+            into << v.toString();
+        }
     }
-    *merge = mergeValue.toBool(false);
-    *limitMs = limitValue.toInt(0);
+    r->merge = o.value(QStringLiteral("merge")).toBool(false);
+    r->limitMs = o.value(QStringLiteral("limit")).toInt(0);
     return true;
 }
 

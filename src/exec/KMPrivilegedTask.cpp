@@ -14,7 +14,7 @@ int KMPrivilegedTask::launch()
     // The session answers only once the tool has exited, so the run is over
     // when launch returns; waitUntilExit just closes the task's life.
     result_ = PrivilegedSession::instance().run(
-        launchPath_, arguments_,
+        operation_, launchPath_, arguments_,
         mergesErrors_ ? ToolProcess::Streams::Merged : ToolProcess::Streams::Separate,
         limitMs_ > 0 ? limitMs_ : ToolLimits::ms(ToolLimits::Kind::Change));
     if (result_.canceled())

@@ -1,4 +1,5 @@
 #pragma once
+#include "exec/HelperProtocol.h"
 #include "exec/ToolResult.h"
 
 #include <QString>
@@ -13,6 +14,9 @@ public:
     void setLaunchPath(const QString& path) { launchPath_ = path; }
     QString launchPath() const { return launchPath_; }
     void setArguments(const QStringList& arguments) { arguments_ = arguments; }
+    // What the privileged helper is asked for; launch path and arguments run
+    // only when Tarnwell itself is root. Without one the helper refuses.
+    void setOperation(const HelperRequest& operation) { operation_ = operation; }
     QStringList arguments() const { return arguments_; }
     void setCurrentDirectoryPath(const QString& cwd) { cwd_ = cwd; }
     QString currentDirectoryPath() const { return cwd_; }
@@ -35,6 +39,7 @@ public:
 private:
     QString launchPath_;
     QStringList arguments_;
+    HelperRequest operation_;
     QString cwd_;
     bool mergesErrors_ = false;
     int limitMs_ = 0;

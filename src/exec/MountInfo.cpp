@@ -15,7 +15,7 @@ QList<MountEntry> MountInfo::read(const QString& path)
         auto text = [](const char* s) { return s ? QString::fromLocal8Bit(s) : QString(); };
         entries.append({text(mnt_fs_get_source(fs)), text(mnt_fs_get_target(fs)),
                         text(mnt_fs_get_fstype(fs)), text(mnt_fs_get_fs_options(fs)),
-                        mnt_fs_get_devno(fs)});
+                        mnt_fs_get_devno(fs), text(mnt_fs_get_vfs_options(fs))});
     }
     mnt_free_iter(iter);
     mnt_unref_table(table);

@@ -11,6 +11,7 @@ struct MountEntry {
     QString fsType;     // e.g. ext4, zfs, fuse.zfs
     QString fsOptions;  // the superblock options, e.g. rw,user_id=0
     dev_t devno = 0;    // the st_dev of the mounted filesystem
+    QString mountOptions;  // this mount's own options, e.g. rw,nosuid,nodev
 };
 
 namespace MountInfo {

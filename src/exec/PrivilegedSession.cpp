@@ -29,6 +29,7 @@ struct PrivilegedSession::Impl {
     mutable QMutex configMutex;
     QStringList elevator{QStringLiteral("/usr/bin/pkexec")};
     QString helperPath;
+    QString destroyPath;
     bool force = false;
     std::atomic<int> authorizations{0};
 
@@ -45,11 +46,14 @@ struct PrivilegedSession::Impl {
     QObject* ensureThread();
     void shutdown();
 
-    ToolResult serve(ToolResult request);
-    int startHelper();
-    void dropHelper();
-    bool waitForLine(QByteArray* line, qsizetype maxLength, QDeadlineTimer deadline = QDeadlineTimer::Forever);
-    bool waitForBytes(qsizetype count, QDeadlineTimer deadline);
+    ToolResult serve(const HelperRequest& operation, ToolResult request);
+    ToolResult ask(QProcess* process, const HelperRequest& operation, ToolResult request);
+    int startHelper(QProcess** process, bool destroy);
+    void dropHelper(QProcess** process);
+    void dropHelper() { dropHelper(&helper); }
+    static bool waitForLine(QProcess* p, QByteArray* line, qsizetype maxLength,
+                            QDeadlineTimer deadline = QDeadlineTimer::Forever);
+    static bool waitForBytes(QProcess* p, qsizetype count, QDeadlineTimer deadline);
 };
 
 // Returns with threadLock held for reading.
@@ -89,28 +93,29 @@ void PrivilegedSession::Impl::shutdown()
     thread = nullptr;
 }
 
-bool PrivilegedSession::Impl::waitForLine(QByteArray* line, qsizetype maxLength, QDeadlineTimer deadline)
+bool PrivilegedSession::Impl::waitForLine(QProcess* p, QByteArray* line, qsizetype maxLength,
+                                         QDeadlineTimer deadline)
 {
-    while (!helper->canReadLine()) {
-        if (helper->bytesAvailable() > maxLength || deadline.hasExpired() ||
-            !helper->waitForReadyRead(deadline.isForever() ? -1 : int(deadline.remainingTime())))
+    while (!p->canReadLine()) {
+        if (p->bytesAvailable() > maxLength || deadline.hasExpired() ||
+            !p->waitForReadyRead(deadline.isForever() ? -1 : int(deadline.remainingTime())))
             return false;
     }
-    *line = helper->readLine();
+    *line = p->readLine();
     line->chop(1);
     return true;
 }
 
-bool PrivilegedSession::Impl::waitForBytes(qsizetype count, QDeadlineTimer deadline)
+bool PrivilegedSession::Impl::waitForBytes(QProcess* p, qsizetype count, QDeadlineTimer deadline)
 {
-    while (helper->bytesAvailable() < count) {
-        if (deadline.hasExpired() || !helper->waitForReadyRead(int(deadline.remainingTime())))
+    while (p->bytesAvailable() < count) {
+        if (deadline.hasExpired() || !p->waitForReadyRead(int(deadline.remainingTime())))
             return false;
     }
     return true;
 }
 
-int PrivilegedSession::Impl::startHelper()
+int PrivilegedSession::Impl::startHelper(QProcess** process, bool destroy)
 {
     QStringList command;
     QString helperProgram;
@@ -118,36 +123,42 @@ int PrivilegedSession::Impl::startHelper()
         QMutexLocker lock(&configMutex);
         command = elevator;
         helperProgram = helperPath.isEmpty() ? defaultHelperPath() : helperPath;
+        if (destroy)
+            helperProgram = !destroyPath.isEmpty()
+                                ? destroyPath
+                                : QFileInfo(helperProgram).absolutePath() + QStringLiteral("/tarnwell-destroy");
     }
     if (command.isEmpty())
         return StatusFailed;
 
+    QProcess*& helper = *process;
     helper = new QProcess;
     helper->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     ++authorizations;
     helper->start(command.first(), command.mid(1) << helperProgram);
     if (!helper->waitForStarted(-1)) {
-        dropHelper();
+        dropHelper(process);
         return StatusFailed;
     }
     // No time limit: the user may take as long as they like with the dialog.
     QByteArray line;
-    const bool answered = waitForLine(&line, HelperProtocol::MaxHeaderLine);
+    const bool answered = waitForLine(helper, &line, HelperProtocol::MaxHeaderLine);
     if (answered && line == HelperProtocol::Hello)
         return StatusSuccess;
     if (answered || helper->state() != QProcess::NotRunning) {
         qWarning("tarnwell: the privileged helper did not introduce itself");
-        dropHelper();
+        dropHelper(process);
         return StatusFailed;
     }
     // Ended before the helper spoke: the elevator's own verdict.
     const bool canceled = helper->exitStatus() == QProcess::NormalExit && helper->exitCode() == 126;
-    dropHelper();
+    dropHelper(process);
     return canceled ? StatusCanceled : StatusFailed;
 }
 
-void PrivilegedSession::Impl::dropHelper()
+void PrivilegedSession::Impl::dropHelper(QProcess** process)
 {
+    QProcess*& helper = *process;
     if (!helper)
         return;
     if (helper->state() != QProcess::NotRunning) {
@@ -162,12 +173,16 @@ void PrivilegedSession::Impl::dropHelper()
     helper = nullptr;
 }
 
-ToolResult PrivilegedSession::Impl::serve(ToolResult request)
+ToolResult PrivilegedSession::Impl::serve(const HelperRequest& operation, ToolResult request)
 {
-    if (helper && (helper->state() != QProcess::Running || helper->bytesAvailable() > 0))
-        dropHelper();  // died or spoke out of turn since the last request: start afresh
-    if (!helper) {
-        const int status = startHelper();
+    // Destroy asks every time: a program of its own, for this one request.
+    const bool destroy = operation.op == HelperProtocol::Op::Destroy;
+    QProcess* oneShot = nullptr;
+    QProcess** process = destroy ? &oneShot : &helper;
+    if (!destroy && helper && (helper->state() != QProcess::Running || helper->bytesAvailable() > 0))
+        dropHelper();  // died, ended idle or spoke out of turn since the last request: start afresh
+    if (!*process) {
+        const int status = startHelper(process, destroy);
         if (status == StatusCanceled)
             request.ending = ToolResult::Ending::Canceled;
         if (status != StatusSuccess) {
@@ -175,26 +190,36 @@ ToolResult PrivilegedSession::Impl::serve(ToolResult request)
             return request;
         }
     }
+    const ToolResult result = ask(*process, operation, request);
+    if (destroy || (*process && (*process)->state() != QProcess::Running))
+        dropHelper(process);
+    return result;
+}
 
-    helper->write(HelperProtocol::encodeRequest(request.program, request.arguments, request.merged,
-                                                request.limitMs));
-    // The helper stops the tool at the limit; the margin covers its answer.
+ToolResult PrivilegedSession::Impl::ask(QProcess* p, const HelperRequest& operation, ToolResult request)
+{
+    HelperRequest sent = operation;
+    sent.merge = request.merged;
+    sent.limitMs = request.limitMs;
+    p->write(HelperProtocol::encodeRequest(sent));
+    // The helper stops the tool at the limit; the margin covers its checks and answer.
     const QDeadlineTimer deadline(qint64(request.limitMs) + 15000);
     QByteArray line;
     HelperProtocol::ReplyHeader header;
-    if (!waitForLine(&line, HelperProtocol::MaxHeaderLine, deadline) ||
+    if (!waitForLine(p, &line, HelperProtocol::MaxHeaderLine, deadline) ||
         !HelperProtocol::parseReplyHeader(line, &header) ||
-        !waitForBytes(header.outLength + header.errLength, deadline)) {
+        !waitForBytes(p, header.outLength + header.errLength, deadline)) {
         qWarning("tarnwell: the privileged helper gave no valid answer in time");
-        dropHelper();
+        p->kill();
+        p->waitForFinished(1000);
         request.ending = deadline.hasExpired() ? ToolResult::Ending::TimedOut : ToolResult::Ending::CouldNotStart;
         request.why = QStringLiteral("the privileged helper gave no valid answer");
         return request;
     }
-    const QByteArray out = helper->read(header.outLength);
-    const QByteArray err = helper->read(header.errLength);
+    const QByteArray out = p->read(header.outLength);
+    const QByteArray err = p->read(header.errLength);
     if (header.kind == HelperProtocol::ReplyKind::Refused || header.kind == HelperProtocol::ReplyKind::Error)
-        qWarning("tarnwell: the privileged helper declined %s: %s", qPrintable(request.program), err.constData());
+        qWarning("tarnwell: the privileged helper declined %s: %s", qPrintable(operation.op), err.constData());
     return HelperProtocol::resultOf(header, out, err, request);
 }
 
@@ -218,8 +243,8 @@ void shutdownAtExit()
 }
 }  // namespace
 
-ToolResult PrivilegedSession::run(const QString& launchPath, const QStringList& arguments,
-                                  ToolProcess::Streams streams, int limitMs)
+ToolResult PrivilegedSession::run(const HelperRequest& operation, const QString& launchPath,
+                                  const QStringList& arguments, ToolProcess::Streams streams, int limitMs)
 {
     bool force;
     {
@@ -237,7 +262,7 @@ ToolResult PrivilegedSession::run(const QString& launchPath, const QStringList& 
     // Requests queue up on the session thread, so the first of several
     // simultaneous runs asks for authorization and the others reuse it.
     QMetaObject::invokeMethod(
-        context, [&] { result = d->serve(request); }, Qt::BlockingQueuedConnection);
+        context, [&] { result = d->serve(operation, request); }, Qt::BlockingQueuedConnection);
     d->threadLock.unlock();
     return result;
 }
@@ -252,6 +277,12 @@ void PrivilegedSession::setHelperPath(const QString& path)
 {
     QMutexLocker lock(&d->configMutex);
     d->helperPath = path;
+}
+
+void PrivilegedSession::setDestroyPath(const QString& path)
+{
+    QMutexLocker lock(&d->configMutex);
+    d->destroyPath = path;
 }
 
 void PrivilegedSession::setForceElevation(bool force)

@@ -29,10 +29,11 @@ ToolResult RunCMD::run(const QString& launchPath, const QStringList& arguments, 
     return r;
 }
 
-ToolResult RunCMD::runAsAdmin(const QString& launchPath, const QStringList& arguments, ToolLimits::Kind kind,
-                              ToolProcess::Streams streams)
+ToolResult RunCMD::runAsAdmin(const HelperRequest& operation, const QString& launchPath,
+                              const QStringList& arguments, ToolLimits::Kind kind, ToolProcess::Streams streams)
 {
     KMPrivilegedTask task;
+    task.setOperation(operation);
     task.setLaunchPath(launchPath);
     task.setArguments(arguments);
     task.setMergesErrors(streams == ToolProcess::Streams::Merged);
@@ -60,6 +61,12 @@ QString RunCMD::runStdoutOnly(const QString& launchPath, const QStringList& argu
 QString RunCMD::runCmdAsAdmin(const QString& launchPath, const QStringList& arguments)
 {
     return text(runAsAdmin(launchPath, arguments));
+}
+
+QString RunCMD::runCmdAsAdmin(const HelperRequest& operation, const QString& launchPath,
+                              const QStringList& arguments)
+{
+    return text(runAsAdmin(operation, launchPath, arguments));
 }
 
 QString RunCMD::runCmdAsAdminWithErrors(const QString& launchPath, const QStringList& arguments)

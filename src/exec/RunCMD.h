@@ -1,4 +1,5 @@
 #pragma once
+#include "exec/HelperProtocol.h"
 #include "exec/ToolLimits.h"
 #include "exec/ToolProcess.h"
 
@@ -17,15 +18,24 @@ public:
                           ToolProcess::Streams streams = ToolProcess::Streams::Merged);
     // With administrator rights, through KMPrivilegedTask; logs
     // "Authorization Canceled" or "Something went wrong" as the Parts ask.
+    // The helper is asked for `operation`; launchPath and arguments run only
+    // when Tarnwell is root itself. Without an operation the helper refuses.
+    static ToolResult runAsAdmin(const HelperRequest& operation, const QString& launchPath,
+                                 const QStringList& arguments, ToolLimits::Kind kind = ToolLimits::Kind::Change,
+                                 ToolProcess::Streams streams = ToolProcess::Streams::Separate);
     static ToolResult runAsAdmin(const QString& launchPath, const QStringList& arguments,
                                  ToolLimits::Kind kind = ToolLimits::Kind::Change,
-                                 ToolProcess::Streams streams = ToolProcess::Streams::Separate);
+                                 ToolProcess::Streams streams = ToolProcess::Streams::Separate)
+    {
+        return runAsAdmin(HelperRequest{}, launchPath, arguments, kind, streams);
+    }
 
     // Standard output and standard error together, in byte order.
     QString runCmd(const QString& launchPath, const QStringList& arguments);
     // With administrator rights; standard output only, or "Canceled" when the
     // user dismissed the authorization.
     QString runCmdAsAdmin(const QString& launchPath, const QStringList& arguments);
+    QString runCmdAsAdmin(const HelperRequest& operation, const QString& launchPath, const QStringList& arguments);
     // The same with standard error kept, in byte order.
     QString runCmdAsAdminWithErrors(const QString& launchPath, const QStringList& arguments);
     // Standard output only.

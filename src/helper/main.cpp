@@ -1,43 +1,48 @@
 // tarnwell-helper: started once per session through the elevator (pkexec),
-// it runs the administrator tool runs that Tarnwell asks for over stdin and
-// answers with each tool's exit status, stdout and stderr. It runs only what
-// HelperPolicy allows, never through a shell, never longer than its time
-// limit, and ends when its stdin closes.
+// it performs the pool operations Tarnwell asks for over stdin and answers
+// with each tool's exit status, stdout and stderr. It judges every request on
+// the live system (HelperSession), runs no shell, and ends when its stdin
+// closes or after a quarter of an hour without a request.
+//
+// Built a second time as tarnwell-destroy: a program of its own, so polkit
+// asks for authorization every time, that serves one destroy and ends.
 #include "exec/HelperProtocol.h"
-#include "exec/MountInfo.h"
-#include "exec/ToolLimits.h"
-#include "exec/ToolProcess.h"
-#include "helper/HelperPolicy.h"
+#include "helper/HelperSession.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QDir>
-#include <QHash>
+#include <QFileInfo>
 
-#include <cstdio>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
-#include <grp.h>
+#include <poll.h>
 #include <pwd.h>
-#include <sys/sysmacros.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 #include <vector>
 
+#ifndef TARNWELL_DESTROY_PROGRAM
+#define TARNWELL_DESTROY_PROGRAM 0
+#endif
+
 namespace {
-QStringList existing(const QStringList& paths)
+constexpr int IdleMs = 15 * 60 * 1000;
+
+QString firstExecutable(const QStringList& paths)
 {
-    QStringList found;
     for (const QString& p : paths) {
         if (QFileInfo(p).isExecutable())
-            found << p;
+            return p;
     }
-    return found;
+    return {};
 }
 
 // pkexec names the user who asked in PKEXEC_UID; started otherwise, it is us.
-void requestingUser(HelperPolicy::Context& context)
+HelperSession::User requestingUser()
 {
+    HelperSession::User user;
     bool ok = false;
     uid_t uid = qEnvironmentVariable("PKEXEC_UID").toUInt(&ok);
     if (!ok)
@@ -46,136 +51,87 @@ void requestingUser(HelperPolicy::Context& context)
     passwd pw;
     passwd* found = nullptr;
     if (getpwuid_r(uid, &pw, buffer.data(), buffer.size(), &found) != 0 || !found)
-        return;
-    context.user = QString::fromLocal8Bit(found->pw_name);
-    int count = 64;
-    std::vector<gid_t> groups(count);
-    if (getgrouplist(found->pw_name, found->pw_gid, groups.data(), &count) < 0) {
-        groups.resize(count);
-        getgrouplist(found->pw_name, found->pw_gid, groups.data(), &count);
-    }
-    groups.resize(count);
-    std::vector<char> groupBuffer(16384);
-    for (gid_t gid : groups) {
-        group gr;
-        group* g = nullptr;
-        if (getgrgid_r(gid, &gr, groupBuffer.data(), groupBuffer.size(), &g) == 0 && g)
-            context.userGroups << QString::fromLocal8Bit(g->gr_name);
-    }
+        return user;
+    user.name = QString::fromLocal8Bit(found->pw_name);
+    user.uid = found->pw_uid;
+    user.gid = found->pw_gid;
+    return user;
 }
 
-QString blockDeviceName(dev_t devno)
-{
-    QFile uevent(QStringLiteral("/sys/dev/block/%1:%2/uevent").arg(major(devno)).arg(minor(devno)));
-    if (!uevent.open(QIODevice::ReadOnly))
-        return {};
-    for (const QByteArray& line : uevent.readAll().split('\n')) {
-        if (line.startsWith("DEVNAME="))
-            return QStringLiteral("/dev/") + QString::fromLocal8Bit(line.mid(8));
-    }
-    return {};
-}
-
-HelperPolicy::Context currentContext()
-{
-    HelperPolicy::Context context;
-    context.zpoolPaths =
-        existing({QStringLiteral("/usr/sbin/zpool"), QStringLiteral("/usr/local/bin/zpool")});
-    context.chownPaths = existing({QStringLiteral("/usr/bin/chown"), QStringLiteral("/bin/chown")});
-    context.umountPaths =
-        existing({QStringLiteral("/usr/bin/umount"), QStringLiteral("/bin/umount")});
-    requestingUser(context);
-    QHash<dev_t, QString> names;
-    for (const MountEntry& e : MountInfo::read()) {
-        if (MountInfo::isZfsDataset(e)) {
-            context.zfsMountPoints << e.target;
-            continue;
-        }
-        if (major(e.devno) == 0)
-            continue;
-        if (!names.contains(e.devno))
-            names.insert(e.devno, blockDeviceName(e.devno));
-        const QString device = names.value(e.devno);
-        if (!device.isEmpty())
-            context.mountedBlockDevices[device] << e.target;
-    }
-    return context;
-}
-
-void reply(const QByteArray& bytes)
+bool reply(const QByteArray& bytes)
 {
     fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    if (fflush(stdout) != 0)
-        exit(1);  // Tarnwell is gone
+    return fflush(stdout) == 0;  // else Tarnwell is gone
 }
 
-void decline(HelperProtocol::ReplyKind kind, const QString& why)
+// Tests may shorten the idle time; pkexec clears the environment, so a user cannot.
+int idleMs()
 {
-    fprintf(stderr, "tarnwell-helper: %s\n", qPrintable(why));
-    reply(HelperProtocol::encodeReply(kind, 0, {}, why.toUtf8()));
-}
-
-void handle(const QByteArray& line)
-{
-    QString path;
-    QStringList arguments;
-    QString error;
-    bool merge = false;
-    int limitMs = 0;
-    if (!HelperProtocol::decodeRequest(line, &path, &arguments, &error, &merge, &limitMs)) {
-        decline(HelperProtocol::ReplyKind::Error, error);
-        return;
-    }
-    const HelperPolicy::Verdict verdict = HelperPolicy::check(path, arguments, currentContext());
-    if (!verdict.allowed) {
-        decline(HelperProtocol::ReplyKind::Refused, QStringLiteral("refused: ") + verdict.reason);
-        return;
-    }
-
-    // A request may shorten the limit, never lengthen it.
-    const int most = ToolLimits::ChangeDefaultMs;
-    limitMs = limitMs <= 0 ? most : qBound(100, limitMs, most);
-    QProcessEnvironment env;
-    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/sbin:/usr/bin:/sbin:/bin"));
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    // stdin is /dev/null, never the request pipe: a tool that reads stdin must not eat requests.
-    reply(HelperProtocol::encodeReply(ToolProcess::run(
-        path, arguments, merge ? ToolProcess::Streams::Merged : ToolProcess::Streams::Separate, limitMs, env)));
+    bool ok = false;
+    const int ms = qEnvironmentVariable("TARNWELL_HELPER_IDLE_MS").toInt(&ok);
+    return ok && ms > 0 && ms < IdleMs ? ms : IdleMs;
 }
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    // No other process of the user may read or write our descriptors through /proc.
+    prctl(PR_SET_DUMPABLE, 0);
     QCoreApplication app(argc, argv);
     if (argc != 1) {
-        fprintf(stderr, "tarnwell-helper takes no arguments; Tarnwell talks to it over stdin\n");
+        fprintf(stderr, "%s takes no arguments; Tarnwell talks to it over stdin\n", argv[0]);
         return 2;
     }
     // Tarnwell gone: the write fails and we end instead of dying on SIGPIPE.
     signal(SIGPIPE, SIG_IGN);
     QDir::setCurrent(QStringLiteral("/"));
+    HelperSession session(
+        {firstExecutable({QStringLiteral("/usr/sbin/zpool"), QStringLiteral("/usr/local/bin/zpool")}),
+         firstExecutable({QStringLiteral("/usr/bin/umount"), QStringLiteral("/bin/umount")})},
+        requestingUser(), TARNWELL_DESTROY_PROGRAM);
     // Being here means the user authorized us; say so.
-    printf("%s\n", HelperProtocol::Hello);
-    if (fflush(stdout) != 0)
+    if (!reply(QByteArray(HelperProtocol::Hello) + '\n'))
         return 1;
 
-    QByteArray line;
+    QByteArray pending;
     bool tooLong = false;
-    int c;
-    while ((c = fgetc(stdin)) != EOF) {
-        if (c != '\n') {
-            if (line.size() < HelperProtocol::MaxRequestLine)
-                line.append(char(c));
-            else
-                tooLong = true;
+    const int idle = idleMs();
+    for (;;) {
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        const int ready = poll(&in, 1, idle);
+        if (ready < 0 && errno == EINTR)
             continue;
+        if (ready <= 0)
+            return 0;  // a quarter of an hour without a request: the next action asks again
+        char chunk[65536];
+        const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return 0;
+        pending.append(chunk, got);
+        qsizetype newline;
+        while ((newline = pending.indexOf('\n')) >= 0) {
+            const QByteArray line = pending.left(newline);
+            pending.remove(0, newline + 1);
+            QByteArray answer;
+            HelperRequest request;
+            QString error;
+            if (tooLong)
+                answer = HelperProtocol::encodeReply(HelperProtocol::ReplyKind::Error, 0, {}, "request too long");
+            else if (!HelperProtocol::decodeRequest(line, &request, &error))
+                answer = HelperProtocol::encodeReply(HelperProtocol::ReplyKind::Error, 0, {}, error.toUtf8());
+            else
+                answer = session.handle(request);
+            tooLong = false;
+            if (!reply(answer))
+                return 1;
+            if (TARNWELL_DESTROY_PROGRAM)
+                return 0;  // one destroy per authorization
         }
-        if (tooLong)
-            decline(HelperProtocol::ReplyKind::Error, QStringLiteral("request too long"));
-        else
-            handle(line);
-        line.clear();
-        tooLong = false;
+        if (pending.size() > HelperProtocol::MaxRequestLine) {
+            pending.clear();
+            tooLong = true;
+        }
     }
-    return 0;
 }

@@ -19,6 +19,7 @@
 #include "ui/RowColourDelegate.h"
 #include "zpool/ZpoolCMD.h"
 #include "zpool/ZpoolExport.h"
+#include "zpool/ZpoolOperation.h"
 #include "ui_RaidTableViewController.h"
 
 #include <QHeaderView>
@@ -530,7 +531,8 @@ void RaidTableViewController::Replace_EjectDisk(const UserInfo& payload)
     worker_->run<Ejected>(
         this, tr("Ejecting %1…").arg(pool),
         [this, pool] {
-            return Ejected{RunCMD::runAsAdmin(zpoolPath_, ZpoolExport::arguments(pool)),
+            return Ejected{RunCMD::runAsAdmin(ZpoolOperation::exportPool(pool), zpoolPath_,
+                                              ZpoolExport::arguments(pool)),
                            zpoolCmd_->run(QStringLiteral("LIST"))};
         },
         [this, pool, payload](const Ejected& e) {

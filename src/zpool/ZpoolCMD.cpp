@@ -10,6 +10,7 @@
 #include "zpool/ZpoolList.h"
 #include "zpool/ZpoolOffline.h"
 #include "zpool/ZpoolOnline.h"
+#include "zpool/ZpoolOperation.h"
 #include "zpool/ZpoolReplace.h"
 #include "zpool/ZpoolScrub.h"
 #include "zpool/ZpoolStatus.h"
@@ -25,30 +26,34 @@ std::optional<ZpoolCMD::Row> ZpoolCMD::rowFor(const QString& verb, const QString
 {
     // "OFFINE" is the verb's real spelling; "OFFLINE" is no verb.
     if (verb == QLatin1String("LIST"))
-        return Row{ZpoolList::arguments(), false, ToolLimits::Kind::Read};
-    // The scan reads every disk's label: slow disks make it slow.
-    if (verb == QLatin1String("LIST EJECTED"))
-        return Row{ZpoolImportScan::arguments(), true};
+        return Row{ZpoolList::arguments(), false, ToolLimits::Kind::Read, {}};
     if (verb == QLatin1String("STATUS"))
-        return Row{ZpoolStatus::arguments(), false, ToolLimits::Kind::Read};
-    if (verb == QLatin1String("DELETE"))
-        return Row{ZpoolDestroy::arguments(pool), true};
-    if (verb == QLatin1String("MOUNT"))
-        return Row{ZpoolImport::arguments(pool), true};
-    if (verb == QLatin1String("EJECT"))
-        return Row{ZpoolExport::arguments(pool), true};
-    if (verb == QLatin1String("REPLACE"))
-        return Row{ZpoolReplace::arguments(pool, disk1, disk2), true};
-    if (verb == QLatin1String("ONLINE"))
-        return Row{ZpoolOnline::arguments(pool, disk1), true};
-    if (verb == QLatin1String("OFFINE"))
-        return Row{ZpoolOffline::arguments(pool, disk1), true};
-    if (verb == QLatin1String("DETACH"))
-        return Row{ZpoolDetach::arguments(pool, disk1), true};
-    if (verb == QLatin1String("VERIFY"))
-        return Row{ZpoolScrub::arguments(pool), true};
-    if (verb == QLatin1String("STOP VERIFY"))
-        return Row{ZpoolScrub::stopArguments(pool), true};
+        return Row{ZpoolStatus::arguments(), false, ToolLimits::Kind::Read, {}};
+    // The scan reads every disk's label: slow disks make it slow.
+    std::optional<HelperRequest> op;
+    if (verb == QLatin1String("LIST EJECTED"))
+        op = ZpoolOperation::importScan();
+    else if (verb == QLatin1String("DELETE"))
+        op = ZpoolOperation::destroy(pool);
+    else if (verb == QLatin1String("MOUNT"))
+        op = ZpoolOperation::import(pool);
+    else if (verb == QLatin1String("EJECT"))
+        op = ZpoolOperation::exportPool(pool);
+    else if (verb == QLatin1String("REPLACE"))
+        op = ZpoolOperation::replace(pool, disk1, disk2);
+    else if (verb == QLatin1String("ONLINE"))
+        op = ZpoolOperation::online(pool, disk1);
+    else if (verb == QLatin1String("OFFINE"))
+        op = ZpoolOperation::offline(pool, disk1);
+    else if (verb == QLatin1String("DETACH"))
+        op = ZpoolOperation::detach(pool, disk1);
+    else if (verb == QLatin1String("VERIFY"))
+        op = ZpoolOperation::scrub(pool);
+    else if (verb == QLatin1String("STOP VERIFY"))
+        op = ZpoolOperation::scrubStop(pool);
+    if (op) {
+        return Row{ZpoolOperation::arguments(*op).value_or(QStringList{}), true, ToolLimits::Kind::Change, *op};
+    }
     return std::nullopt;
 }
 
@@ -114,7 +119,7 @@ ToolResult ZpoolCMD::run(const QString& verb, const QString& pool, const QString
     const std::optional<Row> row = rowFor(verb, pool, disk1, disk2);
     if (!row)
         return ToolResult::notStarted(zpoolPath(), {}, QStringLiteral("%1 is no verb").arg(verb));
-    const ToolResult result = row->isRoot ? RunCMD::runAsAdmin(zpoolPath(), row->arguments, row->kind)
+    const ToolResult result = row->isRoot ? RunCMD::runAsAdmin(row->operation, zpoolPath(), row->arguments, row->kind)
                                           : RunCMD::run(zpoolPath(), row->arguments, row->kind);
     // Completion, not success: also after a tool error or a cancelled prompt.
     d->center.post(

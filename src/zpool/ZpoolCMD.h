@@ -1,5 +1,6 @@
 #pragma once
 #include "base/NotificationCenter.h"
+#include "exec/HelperProtocol.h"
 #include "exec/ToolLimits.h"
 #include "exec/ToolResult.h"
 
@@ -19,6 +20,7 @@ public:
         QStringList arguments;
         bool isRoot = false;
         ToolLimits::Kind kind = ToolLimits::Kind::Change;
+        HelperRequest operation;  // what the privileged helper is asked for, when isRoot
     };
     // The argument list and rights of a verb, or nullopt for an unknown verb.
     static std::optional<Row> rowFor(const QString& verb, const QString& pool, const QString& disk1,

@@ -77,3 +77,22 @@ const ZpoolShape& ZpoolCreate::shape()
                               true};
     return s;
 }
+
+QStringList ZpoolCreate::confinedOptions()
+{
+    return {QStringLiteral("-O"), QStringLiteral("setuid=off"), QStringLiteral("-O"), QStringLiteral("devices=off")};
+}
+
+bool ZpoolCreate::isAllowedProperty(const QString& name, bool fileSystem)
+{
+    // How data is laid out and named: nothing here reaches outside the pool.
+    static const QStringList pool = {"ashift", "autoexpand", "autoreplace", "comment", "failmode"};
+    static const QStringList fs = {"atime",   "relatime", "compression", "recordsize",      "checksum",
+                                   "copies",  "casesensitivity",        "normalization", "utf8only",
+                                   "dedup",   "sync",     "logbias",     "primarycache",    "secondarycache",
+                                   "xattr",   "aclinherit", "aclmode",   "canmount",        "mountpoint",
+                                   "readonly", "snapdir"};
+    if (name.contains(QLatin1Char(':')) && fileSystem)
+        return true;
+    return fileSystem ? fs.contains(name) : pool.contains(name);
+}

@@ -26,4 +26,13 @@ QStringList splitOptionsText(const QString& text);
 QStringList arguments(const QStringList& options, const QString& name, Layout layout,
                       const QStringList& devices);
 const ZpoolShape& shape();
+
+// What the privileged helper adds to every create, after the user's options:
+// no setuid programs and no device nodes take effect on the new pool.
+QStringList confinedOptions();
+
+// The properties a user may give a new pool with -o (pool) or -O (its file
+// system); anything else is refused. User properties (with ":") are notes
+// zpool keeps and never acts on. mountpoint and altroot are checked as places.
+bool isAllowedProperty(const QString& name, bool fileSystem);
 }  // namespace ZpoolCreate

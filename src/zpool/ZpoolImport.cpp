@@ -9,6 +9,11 @@ QStringList ZpoolImport::arguments(const QString& pool)
     return {Subcommand, pool};
 }
 
+QStringList ZpoolImport::confinedArguments(const QString& pool, const QString& altroot)
+{
+    return {Subcommand, QStringLiteral("-o"), ConfinedMountOptions, QStringLiteral("-R"), altroot, pool};
+}
+
 const ZpoolShape& ZpoolImport::shape()
 {
     static const ZpoolShape s{Subcommand, {}, 1, 1, false};

@@ -1,0 +1,37 @@
+// Tarnwell runs non-dumpable, so another process of the same user cannot
+// reach its pipes to the privileged helper through /proc/<pid>/fd.
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+TEST(Session, TarnwellsDescriptorsAreNotTheUsersToReach)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to run Tarnwell as another user";
+    QTemporaryDir home;
+    ASSERT_EQ(::chown(QFile::encodeName(home.path()).constData(), 65534, 65534), 0);
+    QProcess tarnwell;
+    tarnwell.setEnvironment({"HOME=" + home.path(), "QT_QPA_PLATFORM=offscreen", "PATH=/usr/bin:/bin"});
+    tarnwell.start("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                        TARNWELL_BINARY_DIR "/src/tarnwell"});
+    ASSERT_TRUE(tarnwell.waitForStarted());
+    const QByteArray fds = "/proc/" + QByteArray::number(tarnwell.processId()) + "/fd";
+    // Once it runs, its /proc entries belong to root, not to the user it runs as.
+    struct stat st {};
+    bool started = false, guarded = false;
+    for (QDeadlineTimer t(10000); !t.hasExpired() && !guarded; QThread::msleep(50)) {
+        started = started || QFile::symLinkTarget("/proc/" + QString::number(tarnwell.processId()) + "/exe")
+                                 .endsWith("/tarnwell-gui");  // the window, which `tarnwell` becomes
+        guarded = started && ::stat(fds.constData(), &st) == 0 && st.st_uid == 0;
+    }
+    EXPECT_TRUE(started);
+    EXPECT_TRUE(guarded) << "owner of " << fds.constData() << ": " << st.st_uid;
+    tarnwell.kill();
+    tarnwell.waitForFinished();
+}
