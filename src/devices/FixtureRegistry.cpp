@@ -79,6 +79,12 @@ FixtureRegistry::FixtureRegistry(const QString& jsonPath, QObject* parent)
     reload();
 }
 
+FixtureRegistry::FixtureRegistry(const QString& jsonPath, Watching, QObject* parent)
+    : Registry(parent), jsonPath_(QFileInfo(jsonPath).absoluteFilePath()), watching_(false)
+{
+    reload();
+}
+
 RegistryTreePtr FixtureRegistry::parse(const QByteArray& json, QString* error)
 {
     QString dummy;
@@ -131,6 +137,8 @@ void FixtureRegistry::scheduleReload()
 
 void FixtureRegistry::watch()
 {
+    if (!watching_)
+        return;
     // The directory tells us when a removed or renamed-over file comes back.
     const QString dir = QFileInfo(jsonPath_).absolutePath();
     if (!watcher_.directories().contains(dir))

@@ -27,6 +27,10 @@ class FixtureRegistry : public Registry {
     Q_OBJECT
 public:
     explicit FixtureRegistry(const QString& jsonPath, QObject* parent = nullptr);
+    // Without watching: one read, for a process that ends soon after. Ending
+    // a watch (inotify_rm_watch) can cost tens of milliseconds.
+    enum class Watching { Off };
+    FixtureRegistry(const QString& jsonPath, Watching off, QObject* parent = nullptr);
 
     QString jsonPath() const { return jsonPath_; }
     // The last read error, empty when the current file parsed.
@@ -47,6 +51,7 @@ private:
 
     QString jsonPath_;
     QString error_;
+    bool watching_ = true;
     QFileSystemWatcher watcher_;
     QTimer debounce_;
 };

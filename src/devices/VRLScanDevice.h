@@ -42,6 +42,7 @@ public:
     static QString runCommandWithCommand(const QString& path, const QStringList& args);
     // Replaces how the disk-usage table is obtained (tests).
     void setDfRunner(DfRunner runner) { dfRunner_ = std::move(runner); }
+    const DfRunner& dfRunner() const { return dfRunner_; }
 
     // The pieces of the rules, for whoever needs them alone.
     static const QList<qint64>& enclosureModelIDs();  // 771, 774, 782, 567, 568

@@ -9,6 +9,8 @@
 #include "zpool/ZpoolList.h"
 #include "zpool/ZpoolStatus.h"
 
+#include <future>
+
 bool PoolRefresh::listAnswered(const ToolResult& r)
 {
     return r.ok() || (r.ending == ToolResult::Ending::Exited && ZpoolList::saysNoPools(r.outputText()));
@@ -23,6 +25,31 @@ bool PoolRefresh::importScanAnswered(const ToolResult& r)
            (said.isEmpty() || said.contains(QLatin1String("no pools available to import")));
 }
 
+namespace {
+struct Reads {
+    ToolResult list;
+    ToolResult status;
+    std::optional<ToolResult> scan;
+};
+
+// None of the reads needs another's answer, so they run at once; what they
+// said is combined afterwards in the same order as ever.
+Reads runReads(ZpoolCMD& zpool, bool includeEjected)
+{
+    std::future<ToolResult> status =
+        std::async(std::launch::async, [&zpool] { return zpool.run(QStringLiteral("STATUS")); });
+    std::future<ToolResult> scan;
+    if (includeEjected)
+        scan = std::async(std::launch::async, [&zpool] { return zpool.run(QStringLiteral("LIST EJECTED")); });
+    Reads reads;
+    reads.list = zpool.run(QStringLiteral("LIST"));
+    reads.status = status.get();
+    if (scan.valid())
+        reads.scan = scan.get();
+    return reads;
+}
+}  // namespace
+
 PoolRefresh::Pools PoolRefresh::readPools(ZpoolCMD& zpool, bool includeEjected)
 {
     Pools result;
@@ -30,19 +57,20 @@ PoolRefresh::Pools PoolRefresh::readPools(ZpoolCMD& zpool, bool includeEjected)
         if (!result.failure)
             result.failure = r;
     };
+    const Reads reads = runReads(zpool, includeEjected);
     // What a failed read printed is not parsed: it may be cut short.
-    const ToolResult list = zpool.run(QStringLiteral("LIST"));
+    const ToolResult& list = reads.list;
     result.listed = listAnswered(list);
     if (!result.listed)
         failed(list);
     result.pools = ZpoolList::ShowRAIDList(result.listed ? list.outputText() : QString());
-    const ToolResult status = zpool.run(QStringLiteral("STATUS"));
+    const ToolResult& status = reads.status;
     const bool statused = listAnswered(status);
     if (!statused)
         failed(status);
     result.statusParsed = ZpoolStatus::ShowRAIDStatus(statused ? status.outputText() : QString(), result.pools);
-    if (includeEjected) {
-        const ToolResult scan = zpool.run(QStringLiteral("LIST EJECTED"));
+    if (reads.scan) {
+        const ToolResult& scan = *reads.scan;
         result.canceled = scan.canceled();
         result.ejectedScanned = importScanAnswered(scan);
         if (!result.ejectedScanned && !result.canceled)
@@ -57,6 +85,9 @@ PoolRefresh::Refreshed PoolRefresh::refresh(ZpoolCMD& zpool, VRLScanDevice& scan
                                             bool gateOpen, BayMemory* memory)
 {
     Refreshed result;
+    // The disk-usage table is read while zpool answers; the scan below takes it.
+    const VRLScanDevice::DfRunner df = scanner.dfRunner();
+    std::shared_future<QString> table = std::async(std::launch::async, [df] { return df ? df() : QString(); });
     if (gateOpen) {
         Pools fresh = readPools(zpool, includeEjected);
         result.statusParsed = fresh.statusParsed;
@@ -69,7 +100,9 @@ PoolRefresh::Refreshed PoolRefresh::refresh(ZpoolCMD& zpool, VRLScanDevice& scan
     }
 
     scanner.resetArray(QStringLiteral("RADade"));
+    scanner.setDfRunner([table] { return table.get(); });
     scanner.scanTBDevice();
+    scanner.setDfRunner(df);
     BayMapping::getDiskSlot(*result.pools, scanner.tbArray(), memory);
     return result;
 }

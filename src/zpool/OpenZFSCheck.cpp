@@ -1,55 +1,29 @@
 #include "zpool/OpenZFSCheck.h"
 
-#include "exec/ToolLimits.h"
-#include "exec/ToolProcess.h"
+#include <QFile>
 
-#include <QDeadlineTimer>
-#include <QProcess>
+#include <cerrno>
+#include <sys/stat.h>
 
-#include <memory>
-#include <vector>
-
-namespace {
-const QString Missing = QStringLiteral("No such file or directory");
+bool OpenZFSCheck::listed(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    // As `ls -l PATH` does: the link itself, not what it points to, so a
+    // dangling link is there. Only "No such file or directory" is absent; a
+    // permission error or any other answer counts as present.
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 || errno != ENOENT;
 }
 
 OpenZFSResult OpenZFSCheck::check(const OpenZFSProbePaths& paths)
 {
-    const QStringList targets = {paths.sbinZpool, paths.localZpool, paths.devZfs,
-                                 paths.zfsFuseSocket};
-    // All probes are started first and read afterwards, in order.
-    std::vector<std::unique_ptr<QProcess>> probes;
-    for (const QString& target : targets) {
-        auto probe = std::make_unique<QProcess>();
-        // LC_ALL=C: a translated "No such file or directory" would count a
-        // missing tool as present.
-        probe->setProcessEnvironment(ToolProcess::environment());
-        probe->setProcessChannelMode(QProcess::MergedChannels);
-        probe->setStandardInputFile(QProcess::nullDevice());
-        if (!target.isEmpty())
-            probe->start(paths.ls, {QStringLiteral("-l"), target}, QIODevice::ReadOnly);
-        probes.push_back(std::move(probe));
-    }
-    std::vector<bool> present;
-    const QDeadlineTimer deadline(ToolLimits::ms(ToolLimits::Kind::Read));
-    for (size_t i = 0; i < probes.size(); ++i) {
-        QProcess& probe = *probes[i];
-        if (targets[int(i)].isEmpty()) {
-            present.push_back(false);
-            continue;
-        }
-        // A probe that hangs is stopped; it did not say "missing".
-        if (!probe.waitForFinished(int(qMax<qint64>(1, deadline.remainingTime()))))
-            probe.kill();
-        // Anything but "missing", a permission error included, counts as present.
-        present.push_back(!ToolProcess::decode(probe.readAll()).contains(Missing));
-    }
-
     OpenZFSResult result;
-    result.hasOpenZFS = present[0] || present[1];
-    result.ZFSInstalled = present[2] || present[3];
+    const bool sbinZpool = listed(paths.sbinZpool);
+    result.hasOpenZFS = sbinZpool || listed(paths.localZpool);
+    result.ZFSInstalled = listed(paths.devZfs) || listed(paths.zfsFuseSocket);
     if (result.hasOpenZFS)
-        result.zpoolPath = present[0] ? paths.sbinZpool : paths.localZpool;
+        result.zpoolPath = sbinZpool ? paths.sbinZpool : paths.localZpool;
     return result;
 }
 

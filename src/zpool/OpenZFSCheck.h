@@ -3,7 +3,6 @@
 
 // What the check looks at; tests point these at a temporary folder.
 struct OpenZFSProbePaths {
-    QString ls = QStringLiteral("/bin/ls");
     QString sbinZpool = QStringLiteral("/usr/sbin/zpool");
     QString localZpool = QStringLiteral("/usr/local/bin/zpool");
     QString devZfs = QStringLiteral("/dev/zfs");
@@ -19,7 +18,8 @@ struct OpenZFSResult {
 
 // Finds the zpool tool and the ZFS service at start-up and for the command line.
 namespace OpenZFSCheck {
-// Lists each path with ls -l (LC_ALL=C); only "No such file or directory" counts as absent.
+// Whether `ls -l path` would list it: only a path that does not exist is absent.
+bool listed(const QString& path);
 OpenZFSResult check(const OpenZFSProbePaths& paths = {});
 // Whether zpool's words say the ZFS service is missing (no module, no
 // zfs-fuse daemon) rather than that one run failed.

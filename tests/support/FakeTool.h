@@ -4,17 +4,20 @@
 #include "support/ShellScript.h"
 
 #include <QStringList>
+
+#include <algorithm>
 #include <QTemporaryDir>
 
 class FakeTool {
 public:
     explicit FakeTool(const QString& name = QStringLiteral("zpool"))
     {
-        // Arguments are written NUL-separated, one call per record ending in "\x1e".
+        // Arguments are written NUL-separated, one call per record ending in
+        // "\x1e"; a record goes in with one write, as calls may overlap.
         path_ = writeShellScript(dir_.path(), name,
-                                 "d=$(dirname \"$0\")\n"
-                                 "for a in \"$@\"; do printf '%s\\0' \"$a\" >> \"$d/calls\"; done\n"
-                                 "printf '\\036' >> \"$d/calls\"\n"
+                                 "d=$(dirname \"$0\"); r=\"$d/call.$$\"; : > \"$r\"\n"
+                                 "for a in \"$@\"; do printf '%s\\0' \"$a\" >> \"$r\"; done\n"
+                                 "printf '\\036' >> \"$r\"; cat \"$r\" >> \"$d/calls\"; rm -f \"$r\"\n"
                                  "k=\"$1\"; [ -n \"$2\" ] && [ -f \"$d/out/$1 $2\" ] && k=\"$1 $2\"\n"
                                  "[ -f \"$d/out/$k\" ] && cat \"$d/out/$k\"\n"
                                  "[ -f \"$d/err/$k\" ] && cat \"$d/err/$k\" >&2\n"
@@ -57,6 +60,12 @@ public:
         return result;
     }
     void clearCalls() { QFile::remove(dir_.filePath("calls")); }
+    // For runs that may overlap, such as a refresh's reads: the calls sorted.
+    static QList<QStringList> inAnyOrder(QList<QStringList> calls)
+    {
+        std::sort(calls.begin(), calls.end());
+        return calls;
+    }
 
 private:
     QTemporaryDir dir_;

@@ -118,7 +118,7 @@ TEST(MainWindows, HubRoutesEachName)
         h.center.post(r.name, nullptr, r.payload);
         w.settle();
         EXPECT_EQ(win->actions, r.action.isEmpty() ? QStringList{} : QStringList{r.action});
-        EXPECT_EQ(h.zpool.calls(), r.zpoolCalls);
+        EXPECT_EQ(FakeTool::inAnyOrder(h.zpool.calls()), FakeTool::inAnyOrder(r.zpoolCalls));
         const QList<QMessageBox*> boxes = w.alerts();
         EXPECT_EQ(boxes.size(), r.alert.isEmpty() ? 0 : 1);
         if (!boxes.isEmpty()) {

@@ -59,7 +59,7 @@ TEST_F(PoolView, ButtonTableAndColoursRowByRow)
     EXPECT_TRUE(v->UpdateBtn()->isEnabled());
     EXPECT_EQ(buttons(v), "----");
     EXPECT_FALSE(v->DetachBtn()->isVisible() || v->OnlineBtn()->isVisible());
-    EXPECT_EQ(h.zpool.calls(), (QList<QStringList>{{"list"}, {"status", "-L"}}));
+    EXPECT_EQ(FakeTool::inAnyOrder(h.zpool.calls()), (QList<QStringList>{{"list"}, {"status", "-L"}}));
     EXPECT_EQ(v->RaidListView()->model()->rowCount(), 2);
     EXPECT_EQ(RaidListArray::current(), v->raidList());
 
@@ -206,7 +206,7 @@ TEST_F(PoolView, ReleaseInfoRoutesByVerb)
         h.zpool.clearCalls();
         v->ReleaseInfo({{"CMD", c.verb}, {"isRoot", c.isRoot}});
         w->settle();
-        EXPECT_EQ(h.zpool.calls(), c.calls) << c.verb;
+        EXPECT_EQ(FakeTool::inAnyOrder(h.zpool.calls()), FakeTool::inAnyOrder(c.calls)) << c.verb;
     }
     // From another thread the refresh waits for the GUI thread.
     h.zpool.clearCalls();

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTextStream>
 
+#include <memory>
 #include <unistd.h>
 
 class BayMemory;
@@ -11,7 +12,8 @@ class QCommandLineParser;
 class Registry;
 
 // The command line of `tarnwell`: --registry FILE, --list [--json], --help,
-// --version. The listing runs without a window.
+// --version. `tarnwell` (src/cli/launcher) becomes tarnwell-cli for these
+// and tarnwell-gui, the window, for everything else.
 namespace CommandLine {
 struct Options {
     QString registryFile;  // empty: the platform's own registry
@@ -22,6 +24,15 @@ struct Options {
 // True when the arguments ask for something that needs no display (--list,
 // --json, --help, --version), so main() can make a QCoreApplication instead.
 bool isHeadless(int argc, const char* const* argv);
+
+// Replaces this process with the window's program, tarnwell-gui, the same
+// arguments passed on. Returns only when that fails: 1, with a message on `err`.
+int startWindow(char** argv, QTextStream& err);
+
+// The registry the options name: the fixture file, else this machine's;
+// the window watches the fixture for changes, the listing reads it once.
+// Null, with a message on `err`, when the fixture cannot be read.
+std::unique_ptr<Registry> openRegistry(const Options& options, QTextStream& err, bool watch);
 
 void addOptions(QCommandLineParser& parser);
 // The options of a processed parser; an error text when they do not fit together.

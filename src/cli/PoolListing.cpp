@@ -1,4 +1,4 @@
-#include "app/PoolListing.h"
+#include "cli/PoolListing.h"
 
 #include "pools/BayMapping.h"
 

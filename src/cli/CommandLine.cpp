@@ -1,7 +1,10 @@
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 
-#include "app/PoolListing.h"
+#include "cli/Launch.h"
+#include "cli/PoolListing.h"
 #include "base/NotificationCenter.h"
+#include "devices/FixtureRegistry.h"
+#include "devices/SysfsRegistry.h"
 #include "devices/VRLScanDevice.h"
 #include "exec/ToolProcess.h"
 #include "pools/PoolRefresh.h"
@@ -10,6 +13,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -20,17 +24,28 @@ const QString JsonOption = QStringLiteral("json");
 
 bool CommandLine::isHeadless(int argc, const char* const* argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        const char* a = argv[i];
-        if (std::strcmp(a, "--") == 0)
-            break;
-        for (const char* headless :
-             {"--list", "-l", "--json", "--help", "-h", "-?", "--help-all", "--version", "-v"}) {
-            if (std::strcmp(a, headless) == 0)
-                return true;
-        }
+    return Launch::isHeadless(argc, argv);
+}
+
+int CommandLine::startWindow(char** argv, QTextStream& err)
+{
+    Launch::become("tarnwell-gui", TARNWELL_GUI_INSTALLED, argv);
+    err << "tarnwell: cannot start " << TARNWELL_GUI_INSTALLED << ": " << std::strerror(errno) << "\n";
+    return 1;
+}
+
+std::unique_ptr<Registry> CommandLine::openRegistry(const Options& options, QTextStream& err, bool watch)
+{
+    if (options.registryFile.isEmpty())
+        return std::make_unique<SysfsRegistry>();
+    auto fixture = watch ? std::make_unique<FixtureRegistry>(options.registryFile)
+                         : std::make_unique<FixtureRegistry>(options.registryFile, FixtureRegistry::Watching::Off);
+    if (!fixture->errorString().isEmpty()) {
+        err << "tarnwell: cannot read the registry fixture " << options.registryFile << ": "
+            << fixture->errorString() << "\n";
+        return nullptr;
     }
-    return false;
+    return fixture;
 }
 
 void CommandLine::addOptions(QCommandLineParser& parser)
