@@ -156,15 +156,6 @@ public:
         EXPECT_TRUE(listed(pool)) << out.toStdString();
         return pool;
     }
-    // zfs-fuse's zpool behind the OpenZFS form the product uses: no "status -L".
-    QString openZfsWrapper() const
-    {
-        return writeShellScript(files_.path(), "zpool",
-                                ("if [ \"$1\" = status ] && [ \"$2\" = -L ]; then shift 2; exec " + path +
-                                 " status \"$@\"; fi\nexec " + path + " \"$@\"\n")
-                                    .toUtf8());
-    }
-
 private:
     QString file(int i) const { return QFileInfo(files_.path()).canonicalFilePath() + "/vdev" + QString::number(i); }
 
