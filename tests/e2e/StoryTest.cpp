@@ -53,9 +53,9 @@ void clickRow(QTableView* view, int row, Qt::KeyboardModifiers modifiers = {})
     QApplication::processEvents();
 }
 
-// A sandbox enclosure with its four disks, and the name of the test's pool,
-// which is destroyed at the end if it still exists.
-class OnSandbox : public ::testing::Test {
+// A sandbox enclosure with its four disks, the main window on it, and the name
+// of the test's pool, which is destroyed at the end if it still exists.
+class Story : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -70,10 +70,32 @@ protected:
         for (const QString& bay : kBays)
             disk_[bay] = sandbox_.diskIn(bay);
         photos_ = pool_ + QStringLiteral("photos");
+        memory_ = std::make_unique<BayMemory>(memoryDir_.filePath("bays.json"));
+        context_.bayMemory = memory_.get();
+        registry_ = std::make_unique<FixtureRegistry>(sandbox_.fixture());
+        ASSERT_TRUE(registry_->errorString().isEmpty()) << registry_->errorString().toStdString();
+        context_.center = &center_;
+        context_.worker = &worker_;
+        context_.registry = registry_.get();
+        context_.volumeWatch = &volumeWatch_;
+        context_.diskEjector = &ejector_;
+        win_ = std::make_unique<MainWindows>(context_);
+        win_->show();
+        win_->startWindows();
+        ASSERT_TRUE(waitUntil([&] { return win_->isStarted(); }));
+        settle();
+        ASSERT_TRUE(win_->hasOpenZFS() && win_->ZFSInstalled()) << "the OpenZFS check failed";
+        ASSERT_TRUE(alerts().isEmpty());
     }
 
     void TearDown() override
     {
+        if (win_) {
+            for (QMessageBox* b : win_->findChildren<QMessageBox*>())
+                b->close();
+            QApplication::processEvents();
+            win_.reset();
+        }
         for (const QString& pool : {pool_, photos_}) {
             if (pool.isEmpty())
                 continue;
@@ -122,43 +144,6 @@ protected:
     Sandbox sandbox_{QStringLiteral("e2e")};
     QString pool_, photos_;
     QMap<QString, QString> disk_;
-};
-
-class Story : public OnSandbox {
-protected:
-    void SetUp() override
-    {
-        OnSandbox::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        memory_ = std::make_unique<BayMemory>(memoryDir_.filePath("bays.json"));
-        context_.bayMemory = memory_.get();
-        registry_ = std::make_unique<FixtureRegistry>(sandbox_.fixture());
-        ASSERT_TRUE(registry_->errorString().isEmpty()) << registry_->errorString().toStdString();
-        context_.center = &center_;
-        context_.worker = &worker_;
-        context_.registry = registry_.get();
-        context_.volumeWatch = &volumeWatch_;
-        context_.diskEjector = &ejector_;
-        win_ = std::make_unique<MainWindows>(context_);
-        win_->show();
-        win_->startWindows();
-        ASSERT_TRUE(waitUntil([&] { return win_->isStarted(); }));
-        settle();
-        ASSERT_TRUE(win_->hasOpenZFS() && win_->ZFSInstalled()) << "the OpenZFS check failed";
-        ASSERT_TRUE(alerts().isEmpty());
-    }
-
-    void TearDown() override
-    {
-        if (win_) {
-            for (QMessageBox* b : win_->findChildren<QMessageBox*>())
-                b->close();
-            QApplication::processEvents();
-            win_.reset();
-        }
-        OnSandbox::TearDown();
-    }
 
 
     RaidTableViewController* view() const { return win_->raidTableViewCtrl(); }
