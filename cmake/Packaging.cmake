@@ -30,7 +30,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 
-# The libraries come from dpkg-shlibdeps; these are the programs Tarnwell runs.
+# The libraries come from dpkg-shlibdeps (libqt6dbus6 for the health watch's
+# desktop notifications among them); these are the programs Tarnwell runs.
 # zpool comes from OpenZFS (contrib) or, where that is not to be had, zfs-fuse.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "pkexec, zfsutils-linux | zfs-fuse")

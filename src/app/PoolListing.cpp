@@ -1,5 +1,7 @@
 #include "app/PoolListing.h"
 
+#include "pools/BayMapping.h"
+
 #include <QList>
 #include <QStringList>
 
@@ -53,7 +55,8 @@ QStringList poolRow(const RaidInfo& p)
 QStringList memberRow(const RaidStatus& m)
 {
     return {cell(m.DiskName), cell(m.State), cell(m.Read), cell(m.Write),
-            cell(m.CKSum), cell(m.slotPath), trimmed(m.Others).value_or(QString())};
+            cell(m.CKSum), cell(m.slotPath), cell(BayMapping::enclosureText(m)),
+            trimmed(m.Others).value_or(QString())};
 }
 
 // JSON text of one string, or null.
@@ -108,9 +111,9 @@ QString PoolListing::table(const RaidList& pools)
                                     QStringLiteral("HEALTH")};
     const QStringList memberHeader = {QStringLiteral("MEMBER"), QStringLiteral("STATE"), QStringLiteral("READ"),
                                       QStringLiteral("WRITE"), QStringLiteral("CKSUM"), QStringLiteral("BAY"),
-                                      QStringLiteral("OTHER")};
+                                      QStringLiteral("ENCLOSURE"), QStringLiteral("OTHER")};
     Columns pc{QList<qsizetype>(poolHeader.size(), 0), {false, false, true, true, true, true, false}};
-    Columns mc{QList<qsizetype>(memberHeader.size(), 0), {false, false, true, true, true, false, false}};
+    Columns mc{QList<qsizetype>(memberHeader.size(), 0), {false, false, true, true, true, false, false, false}};
     pc.fit(poolHeader);
     mc.fit(memberHeader);
     for (const RaidInfoPtr& p : pools) {
@@ -147,7 +150,7 @@ QByteArray PoolListing::json(const RaidList& pools)
             firstMember = false;
             appendObject(out, {{"name", m->DiskName}, {"state", m->State}, {"read", m->Read},
                                {"write", m->Write}, {"cksum", m->CKSum}, {"slot", m->slotPath},
-                               {"others", trimmed(m->Others)}});
+                               {"enclosure", BayMapping::enclosureText(*m)}, {"others", trimmed(m->Others)}});
             out += '}';
         }
         out += firstMember ? "]}" : "\n  ]}";

@@ -8,11 +8,11 @@
 namespace PoolListing {
 // A table for a terminal: one row per pool (name, mode, size, alloc, free,
 // capacity, health), under it one row per member (name, state, read, write,
-// cksum, bay, other text). Absent fields show as "-".
+// cksum, bay, enclosure, other text). Absent fields show as "-".
 QString table(const RaidList& pools);
 
 // A JSON array of pools, each {"name","mode","size","alloc","free","capacity",
-// "health","members":[{"name","state","read","write","cksum","slot","others"}]},
+// "health","members":[{"name","state","read","write","cksum","slot","enclosure","others"}]},
 // keys in that order, absent fields as null. Ends with a newline.
 QByteArray json(const RaidList& pools);
 

@@ -10,6 +10,7 @@
 #include "zpool/ZpoolOffline.h"
 #include "zpool/ZpoolOnline.h"
 #include "zpool/ZpoolReplace.h"
+#include "zpool/ZpoolScrub.h"
 #include "zpool/ZpoolStatus.h"
 
 #include <QDir>
@@ -173,7 +174,7 @@ Verdict checkZpool(const QStringList& args)
         &ZpoolList::shape(),    &ZpoolStatus::shape(), &ZpoolImportScan::shape(),
         &ZpoolImport::shape(),  &ZpoolExport::shape(), &ZpoolDestroy::shape(),
         &ZpoolReplace::shape(), &ZpoolOnline::shape(), &ZpoolOffline::shape(),
-        &ZpoolDetach::shape()};
+        &ZpoolDetach::shape(),  &ZpoolScrub::shape()};
     std::optional<Verdict> refusal;
     bool refusalCountFits = false;
     for (const ZpoolShape* shape : shapes) {

@@ -53,6 +53,14 @@ struct Enclosures {
         }
         return std::nullopt;
     }
+    std::optional<QString> name(const QString& id) const
+    {
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            if (identity(i) == id && list[i]->moduleName && !list[i]->moduleName->isEmpty())
+                return list[i]->moduleName;
+        }
+        return std::nullopt;
+    }
     // The one bay of that enclosure with no disk in it at all.
     QString singleEmptyBay(const QString& id) const
     {
@@ -90,6 +98,7 @@ void BayMapping::getDiskSlot(const RaidList& pools, const TBList& tbArray, BayMe
                     if (hdd->slotPath) {
                         member->enclosure = id;
                         member->enclosureNumber = enclosures.number(id);
+                        member->enclosureName = enclosures.name(id);
                         if (memory && pool->Name && !id.isEmpty())
                             memory->remember(*pool->Name, name,
                                              {id, *hdd->slotPath, hdd->hddSN.value_or(QString())});
@@ -131,6 +140,7 @@ void BayMapping::getDiskSlot(const RaidList& pools, const TBList& tbArray, BayMe
             m->slotPath = place->slot;
             m->enclosure = place->enclosure;
             m->enclosureNumber = enclosures.number(place->enclosure);
+            m->enclosureName = enclosures.name(place->enclosure);
             claims[place->enclosure + QLatin1Char('\n') + place->slot] << m;
         }
     }
@@ -141,6 +151,7 @@ void BayMapping::getDiskSlot(const RaidList& pools, const TBList& tbArray, BayMe
             m->slotPath = UnknownBay;
             m->enclosure.reset();
             m->enclosureNumber.reset();
+            m->enclosureName.reset();
         }
     }
     if (memory)
@@ -153,4 +164,28 @@ QString BayMapping::bayText(const RaidStatus& member)
     if (member.enclosureNumber && slot != UnknownBay && !slot.isEmpty())
         return QStringLiteral("%1, enclosure %2").arg(slot).arg(*member.enclosureNumber);
     return slot;
+}
+
+std::optional<QString> BayMapping::enclosureText(const RaidStatus& member)
+{
+    if (member.slotPath.value_or(UnknownBay) == UnknownBay || !member.enclosure)
+        return std::nullopt;
+    // Two enclosures of one model share a name; their position tells them apart.
+    QStringList words;
+    if (member.enclosureName)
+        words << *member.enclosureName;
+    if (member.enclosureNumber)
+        words << QStringLiteral("enclosure %1").arg(*member.enclosureNumber);
+    return words.isEmpty() ? QStringLiteral("enclosure") : words.join(QLatin1Char(' '));
+}
+
+QString BayMapping::placeText(const RaidStatus& member)
+{
+    const QString slot = member.slotPath.value_or(QString());
+    if (slot.isEmpty())
+        return QString();
+    if (slot == UnknownBay)
+        return QStringLiteral("an unknown bay");
+    const std::optional<QString> enclosure = enclosureText(member);
+    return enclosure ? QStringLiteral("%1 of %2").arg(slot, *enclosure) : slot;
 }

@@ -19,4 +19,9 @@ void getDiskSlot(const RaidList& pools, const TBList& tbArray, BayMemory* memory
 
 // "Slot-B", or "Slot-B, enclosure 2" where several enclosures are attached.
 QString bayText(const RaidStatus& member);
+// The member's enclosure as the device window names it, with its position
+// where several are attached ("Varnelo Quad TB2 enclosure 2"); none without a bay.
+std::optional<QString> enclosureText(const RaidStatus& member);
+// "Slot-B of Varnelo Quad TB2", "an unknown bay", or "" for a member on no enclosure.
+QString placeText(const RaidStatus& member);
 }  // namespace BayMapping

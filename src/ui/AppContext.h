@@ -3,6 +3,7 @@
 #include "zpool/OpenZFSCheck.h"
 
 class BayMemory;
+class DesktopNotifier;
 class Registry;
 class SerialWorker;
 class VolumeWatch;
@@ -19,6 +20,9 @@ struct AppContext {
     // Runs every window's tools off the GUI thread, one at a time; none: each
     // window makes its own.
     SerialWorker* worker = nullptr;
+    // Tells the desktop what the health watch finds; none: the main window
+    // makes one on the session bus.
+    DesktopNotifier* notifier = nullptr;
     OpenZFSProbePaths probePaths;
     QString dfPath = QStringLiteral("/bin/df");
 };

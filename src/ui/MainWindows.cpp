@@ -5,6 +5,8 @@
 #include "pools/ReplaceWorkflow.h"
 #include "pools/SerialWorker.h"
 #include "ui/Alerts.h"
+#include "ui/DesktopNotifier.h"
+#include "ui/PoolWatch.h"
 #include "ui/HelpPages.h"
 #include "ui/RaidCreateView.h"
 #include "ui/RaidTableViewController.h"
@@ -15,6 +17,11 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QMenu>
+#include <QSpinBox>
 #include <QThread>
 #include <QTimer>
 
@@ -29,6 +36,10 @@ MainWindows::MainWindows(AppContext& context, QWidget* parent)
     connect(ui->actionOpenZFS, &QAction::triggered, this, &MainWindows::openZFSRequested);
     connect(ui->actionDisclaimer, &QAction::triggered, this, &MainWindows::disclaimerRequested);
     connect(ui->actionHelp, &QAction::triggered, this, &MainWindows::Help);
+    QAction* interval = ui->menuFile->addAction(tr("Health Check Interval…"));
+    interval->setObjectName(QStringLiteral("actionWatchInterval"));
+    ui->menuFile->insertAction(ui->actionQuit, interval);
+    connect(interval, &QAction::triggered, this, &MainWindows::editWatchInterval);
     if (!context_.worker) {
         ownWorker_ = std::make_unique<SerialWorker>();
         context_.worker = ownWorker_.get();
@@ -40,6 +51,8 @@ MainWindows::~MainWindows()
     // A job may be inside our handler right now; let it finish while
     // everything it can reach is still whole. The views go before the worker.
     context_.worker->forget(this);
+    delete poolWatch_;
+    poolWatch_ = nullptr;
     delete raidCreateViewCtrl_;
     raidCreateViewCtrl_ = nullptr;
     tbInfoWindow_.reset();
@@ -47,6 +60,8 @@ MainWindows::~MainWindows()
         context_.center->removeObserver(id);
     if (ownWorker_)
         context_.worker = nullptr;
+    if (ownNotifier_)
+        context_.notifier = nullptr;
 }
 
 QLabel* MainWindows::VerLabel() const
@@ -128,6 +143,54 @@ void MainWindows::initRaidCreateView()
     raidCreateViewCtrl_->setZFSInstalled(ZFSInstalled_);
     raidCreateViewCtrl_->loadView();
     ui->RaidCreateView->layout()->addWidget(raidCreateViewCtrl_);
+
+    if (!poolWatch_ && raidTableViewCtrl()) {
+        if (!context_.notifier) {
+            ownNotifier_ = std::make_unique<DesktopNotifier>();
+            context_.notifier = ownNotifier_.get();
+        }
+        connect(context_.notifier, &DesktopNotifier::activated, this, &MainWindows::showPool);
+        poolWatch_ = new PoolWatch(*raidTableViewCtrl(), *context_.notifier, this);
+    }
+}
+
+void MainWindows::editWatchInterval()
+{
+    auto* dialog = new QDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(tr("Health Check Interval"));
+    dialog->setAccessibleName(tr("Health Check Interval"));
+    auto* seconds = new QSpinBox(dialog);
+    seconds->setRange(HealthWatch::MinInterval, HealthWatch::MaxInterval);
+    seconds->setSuffix(tr(" s"));
+    seconds->setValue(poolWatch_ ? poolWatch_->interval() : PoolWatch::storedInterval());
+    seconds->setAccessibleName(tr("Seconds between health checks"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    auto* form = new QFormLayout(dialog);
+    form->addRow(tr("Check the RAID sets' health every"), seconds);
+    form->addRow(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    connect(dialog, &QDialog::accepted, this, [this, seconds] {
+        if (poolWatch_)
+            poolWatch_->setInterval(seconds->value());
+        else
+            PoolWatch::storeInterval(seconds->value());
+    });
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->open();
+}
+
+void MainWindows::showPool(const QString& pool)
+{
+    Log::write(QStringLiteral("Notification clicked: showing %1").arg(pool));
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+    if (RaidTableViewController* pools = raidTableViewCtrl())
+        pools->selectPool(pool);
 }
 
 void MainWindows::monitorVolumesDevice()
@@ -145,6 +208,8 @@ void MainWindows::volumesChanged(VolumeWatch::Change change)
     case VolumeWatch::Change::Unmounted:
     case VolumeWatch::Change::Renamed:
         scheduleRescan();
+        if (poolWatch_)
+            poolWatch_->checkSoon();
         break;
     }
 }
@@ -170,6 +235,8 @@ void MainWindows::EventChange(const Notification& n)
     namespace N = Notifications;
     if (n.name == N::TBDeviceAttached || n.name == N::TBDeviceDeattached) {
         scheduleRescan();
+        if (poolWatch_)
+            poolWatch_->checkSoon();
     } else if (n.name == N::TBDevPopupChange) {
         TBDevPopupChange();
     } else if (n.name == N::ShowRAIDInfo) {

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+class DesktopNotifier;
+class PoolWatch;
 class QLabel;
 class RaidCreateView;
 class SerialWorker;
@@ -49,6 +51,11 @@ public:
     void replaceDisk(const UserInfo& payload);
     // Opens the user guide that ships with Tarnwell.
     void Help();
+    // Asks how often the health watch reads the pools.
+    void editWatchInterval();
+    // Brings the window forward with that pool selected (a notification was clicked).
+    void showPool(const QString& pool);
+    PoolWatch* poolWatch() const { return poolWatch_; }
 
     TBInfoWindow* tbInfoWindow();  // created on first use
     bool hasTBInfoWindow() const { return tbInfoWindow_ != nullptr; }
@@ -88,4 +95,6 @@ private:
     RaidCreateView* raidCreateViewCtrl_ = nullptr;  // a child widget
     std::unique_ptr<TBInfoWindow> tbInfoWindow_;
     QList<quint64> observers_;
+    std::unique_ptr<DesktopNotifier> ownNotifier_;  // when the context brings none
+    PoolWatch* poolWatch_ = nullptr;                 // a child, once the pool view is loaded
 };

@@ -11,6 +11,7 @@
 #include "pools/PoolRefresh.h"
 #include "pools/RaidListArray.h"
 #include "pools/ReplaceWorkflow.h"
+#include "pools/ScanProgress.h"
 #include "ui/Alerts.h"
 #include "ui/BusyIndicator.h"
 #include "ui/RaidListModel.h"
@@ -21,7 +22,9 @@
 #include "ui_RaidTableViewController.h"
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QThread>
 
 namespace Key = Notifications::Key;
@@ -50,7 +53,7 @@ RaidTableViewController::RaidTableViewController(AppContext& context, QWidget* p
                                         {"Others", tr("Others")}},
                                        this);
     setupTable(ui->RaidListView, listModel_, {150, 90, 75, 80, 75, 75});
-    setupTable(ui->RaidStatusView, statusModel_, {145, 75, 70, 50, 75, 40, 40, 70});
+    setupTable(ui->RaidStatusView, statusModel_, {100, 70, 70, 115, 70, 40, 40, 65});
 
     auto onList = [this] {
         if (!reloading_)
@@ -74,11 +77,13 @@ RaidTableViewController::RaidTableViewController(AppContext& context, QWidget* p
     connect(ui->DetachBtn, &QPushButton::clicked, this, &RaidTableViewController::Detach);
     connect(ui->OnlineBtn, &QPushButton::clicked, this, &RaidTableViewController::OnLine);
 
+    addScanLine();
+
     if (!context_.worker)
         ownWorker_ = std::make_unique<SerialWorker>();
     worker_ = context_.worker ? context_.worker : ownWorker_.get();
     for (QPushButton* b : {ui->NewBtn, ui->UpdateBtn, ui->DeleteBtn, ui->EjectBtn, ui->MountBtn, ui->ReplaceBtn,
-                           ui->DetachBtn, ui->OnlineBtn})
+                           ui->DetachBtn, ui->OnlineBtn, verifyBtn_})
         wanted_[b] = b->isEnabled();
     busy_ = new BusyIndicator(*worker_, this);
     ui->poolButtons->addWidget(busy_);
@@ -91,6 +96,57 @@ RaidTableViewController::~RaidTableViewController()
     worker_->forget(this);
     if (zpoolCmd_)
         zpoolCmd_->waitForThreads();
+}
+
+void RaidTableViewController::addScanLine()
+{
+    verifyBtn_ = new QPushButton(tr("Verify"), this);
+    verifyBtn_->setObjectName(QStringLiteral("VerifyBtn"));
+    verifyBtn_->setEnabled(false);
+    verifyBtn_->setToolTip(tr("Read every block of the RAID set and repair what it can (scrub)"));
+    ui->poolButtons->insertWidget(ui->poolButtons->indexOf(ui->MountBtn) + 1, verifyBtn_);
+    setTabOrder(ui->MountBtn, verifyBtn_);
+    connect(verifyBtn_, &QPushButton::clicked, this, &RaidTableViewController::Verify);
+
+    // The selected pool's scrub or resilver: progress, or how the last one ended.
+    auto* line = new QHBoxLayout;
+    scanLabel_ = new QLabel(this);
+    scanLabel_->setObjectName(QStringLiteral("scanLabel"));
+    scanLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    scanBar_ = new QProgressBar(this);
+    scanBar_->setObjectName(QStringLiteral("scanBar"));
+    scanBar_->setRange(0, 1000);
+    scanBar_->setTextVisible(false);
+    scanBar_->setMaximumWidth(200);
+    scanBar_->hide();
+    line->addWidget(scanLabel_, 1);
+    line->addWidget(scanBar_);
+    ui->rootLayout->insertLayout(ui->rootLayout->indexOf(ui->RaidStatusLabel), line);
+
+    connect(listModel_, &QAbstractItemModel::modelReset, this, [this] {
+        emit poolsShown(listModel_->list());
+        showScan();
+    });
+    connect(ui->RaidListView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &RaidTableViewController::showScan);
+}
+
+void RaidTableViewController::showScan()
+{
+    const RaidInfoPtr pool = selectedPool();
+    const QString text = pool ? ScanProgress::text(*pool) : QString();
+    scanLabel_->setText(text);
+    scanLabel_->setAccessibleName(text.isEmpty() ? tr("Verify and rebuild status") : text);
+    const std::optional<double> percent = pool ? ScanProgress::percent(*pool) : std::nullopt;
+    scanBar_->setVisible(percent.has_value());
+    scanBar_->setValue(percent ? int(*percent * 10) : 0);
+    scanBar_->setAccessibleName(pool && pool->scan && pool->scan->kind == RaidScan::Kind::Resilver
+                                    ? tr("Rebuild progress")
+                                    : tr("Verify progress"));
+    const ScanProgress::VerifyButton b = ScanProgress::verifyButton(pool.get());
+    verifyBtn_->setText(b.stops ? tr("Stop Verify") : tr("Verify"));
+    wanted_[verifyBtn_] = b.enabled && gateOpen() && loaded_;
+    updateEnabled();
 }
 
 void RaidTableViewController::setupTable(QTableView* view, QAbstractItemModel* model,
@@ -424,6 +480,41 @@ void RaidTableViewController::ReplaceRAID()
                                    {ReplaceWorkflow::BayKey, slot == BayMapping::UnknownBay ? QString() : slot},
                                    {ReplaceWorkflow::KnownDisksKey, start.snapshot}});
         });
+}
+
+void RaidTableViewController::Verify()
+{
+    if (!gateOpen())
+        return;
+    const RaidInfoPtr pool = selectedPool();
+    const ScanProgress::VerifyButton b = ScanProgress::verifyButton(pool.get());
+    if (!b.enabled)
+        return;
+    const QString name = *pool->Name;
+    if (b.stops)
+        runVerb(QStringLiteral("STOP VERIFY"), name, {}, tr("Stopping the verify of %1…").arg(name),
+                tr("The verify of %1 could not be stopped").arg(name));
+    else
+        runVerb(QStringLiteral("VERIFY"), name, {}, tr("Starting to verify %1…").arg(name),
+                tr("%1 could not be verified").arg(name));
+}
+
+void RaidTableViewController::selectPool(const QString& name)
+{
+    const RaidListPtr list = listModel_->list();
+    for (int row = 0; list && row < list->size(); ++row) {
+        if (list->at(row)->Name == name) {
+            ui->RaidListView->selectRow(row);
+            showSelectedPoolAgain();
+            return;
+        }
+    }
+}
+
+void RaidTableViewController::showSelectedPoolAgain()
+{
+    RaidListSelectChange();
+    RaidStatusSelectChange();
 }
 
 void RaidTableViewController::Replace_EjectDisk(const UserInfo& payload)

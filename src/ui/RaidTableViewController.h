@@ -13,6 +13,8 @@
 
 class BusyIndicator;
 class QAbstractItemModel;
+class QLabel;
+class QProgressBar;
 class QMessageBox;
 class QPushButton;
 class SerialWorker;
@@ -69,6 +71,13 @@ public:
     void ReplaceRAID();
     void Replace_EjectDisk(const UserInfo& payload);  // the payload step 1 showed
     void ReplaceRAIDDisk(const UserInfo& payload);
+    // Starts a scrub of the selected pool, or stops the one it runs.
+    void Verify();
+
+    // Selects the pool of that name, if listed, and shows its members.
+    void selectPool(const QString& name);
+    // Shows the selected pool's members as the list now has them.
+    void showSelectedPoolAgain();
 
     ZpoolCMD* zpoolCmd() const { return zpoolCmd_.get(); }
     SerialWorker& worker() const { return *worker_; }
@@ -89,6 +98,13 @@ public:
     QPushButton* ReplaceBtn() const;
     QPushButton* DetachBtn() const;
     QPushButton* OnlineBtn() const;
+    QPushButton* VerifyBtn() const { return verifyBtn_; }
+    QLabel* scanLabel() const { return scanLabel_; }
+    QProgressBar* scanBar() const { return scanBar_; }
+
+signals:
+    // Each time the pool list shows a newly read list.
+    void poolsShown(const RaidListPtr& pools);
 
 public slots:
     void selectedListItem();
@@ -109,6 +125,8 @@ private:
     void runVerb(const QString& verb, const QString& pool, const QString& disk, const QString& what,
                  const QString& failedTitle);
     void alertFailure(const QString& title, const ToolResult& result, const QString& after = {});
+    void addScanLine();
+    void showScan();
     void setupTable(QTableView* view, QAbstractItemModel* model, const QList<int>& widths);
 
     AppContext& context_;
@@ -128,4 +146,7 @@ private:
     std::unique_ptr<VRLScanDevice> scanDevice_;
     RaidListModel* listModel_ = nullptr;
     RaidStatusModel* statusModel_ = nullptr;
+    QPushButton* verifyBtn_ = nullptr;
+    QLabel* scanLabel_ = nullptr;
+    QProgressBar* scanBar_ = nullptr;
 };

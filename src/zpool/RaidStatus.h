@@ -21,6 +21,8 @@ struct RaidStatus {
     // and that enclosure's position (1-based) when several are attached.
     std::optional<QString> enclosure;
     std::optional<int> enclosureNumber;
+    // That enclosure's model name, as the device window lists it.
+    std::optional<QString> enclosureName;
 };
 using RaidStatusPtr = std::shared_ptr<RaidStatus>;
 using RaidStatusList = QList<RaidStatusPtr>;

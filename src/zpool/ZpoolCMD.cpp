@@ -11,6 +11,7 @@
 #include "zpool/ZpoolOffline.h"
 #include "zpool/ZpoolOnline.h"
 #include "zpool/ZpoolReplace.h"
+#include "zpool/ZpoolScrub.h"
 #include "zpool/ZpoolStatus.h"
 
 #include <QMutex>
@@ -44,6 +45,10 @@ std::optional<ZpoolCMD::Row> ZpoolCMD::rowFor(const QString& verb, const QString
         return Row{ZpoolOffline::arguments(pool, disk1), true};
     if (verb == QLatin1String("DETACH"))
         return Row{ZpoolDetach::arguments(pool, disk1), true};
+    if (verb == QLatin1String("VERIFY"))
+        return Row{ZpoolScrub::arguments(pool), true};
+    if (verb == QLatin1String("STOP VERIFY"))
+        return Row{ZpoolScrub::stopArguments(pool), true};
     return std::nullopt;
 }
 

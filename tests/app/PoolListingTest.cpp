@@ -37,6 +37,9 @@ RaidList samplePools()
                     member("15716633708778441744", "UNAVAIL", QStringLiteral("Slot-B"),
                            QStringLiteral("was /dev/disk91 ")),
                     member("disk92", "ONLINE", std::nullopt)};
+    tank->Status[1]->enclosure = QStringLiteral("uid 7");
+    tank->Status[1]->enclosureNumber = 2;
+    tank->Status[1]->enclosureName = QStringLiteral("Varnelo Quad TB2");
     auto old = std::make_shared<RaidInfo>();
     old->Name = QStringLiteral("a very long pool name");
     old->Health = QStringLiteral("EJECTED");
@@ -64,7 +67,9 @@ TEST(PoolListing, JsonCarriesEveryFieldWithAbsentOnesAsNull)
     EXPECT_EQ(members[1]["others"].toString(), "was /dev/disk91");
     EXPECT_EQ(members[0]["others"].toString(), "");
     EXPECT_TRUE(members[2]["slot"].isNull());
-    EXPECT_EQ(members[2].toObject().keys().size(), 7);
+    EXPECT_EQ(members[1]["enclosure"].toString(), "Varnelo Quad TB2 enclosure 2");
+    EXPECT_TRUE(members[0]["enclosure"].isNull());
+    EXPECT_EQ(members[2].toObject().keys().size(), 8);
 
     const QJsonObject old = pools[1].toObject();
     for (const char* key : {"mode", "size", "alloc", "free", "capacity"})
@@ -95,7 +100,7 @@ TEST(PoolListing, TableAlignsPoolsAndListsMembersUnderTheirPool)
     EXPECT_TRUE(lines[2].trimmed().startsWith("MEMBER"));
     EXPECT_TRUE(lines[3].trimmed().startsWith("disk90"));
     EXPECT_TRUE(lines[4].contains("UNAVAIL"));
-    EXPECT_TRUE(lines[4].endsWith("Slot-B  was /dev/disk91"));
+    EXPECT_TRUE(lines[4].endsWith("Slot-B  Varnelo Quad TB2 enclosure 2  was /dev/disk91"));
     EXPECT_TRUE(lines[6].startsWith("a very long pool name"));
 
     // Columns line up whatever the widths: HEALTH is where each pool's health starts.

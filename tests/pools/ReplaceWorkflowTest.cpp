@@ -26,7 +26,7 @@ RaidInfoPtr pool(const QString& name, const QStringList& members)
     auto p = std::make_shared<RaidInfo>();
     p->Name = name;
     for (const QString& m : members)
-        p->Status << std::make_shared<RaidStatus>(RaidStatus{m, {}, {}, {}, {}, {}, name, {}, {}, {}, {}});
+        p->Status << std::make_shared<RaidStatus>(RaidStatus{m, {}, {}, {}, {}, {}, name, {}, {}, {}, {}, {}});
     return p;
 }
 const TBList two = {enclosure(1, "IOService:/one", {"Slot-B=/dev/disk97"}),

@@ -1,0 +1,22 @@
+#include "zpool/ZpoolScrub.h"
+
+namespace {
+const QString Subcommand = QStringLiteral("scrub");
+const QString Stop = QStringLiteral("-s");
+}  // namespace
+
+QStringList ZpoolScrub::arguments(const QString& pool)
+{
+    return {Subcommand, pool};
+}
+
+QStringList ZpoolScrub::stopArguments(const QString& pool)
+{
+    return {Subcommand, Stop, pool};
+}
+
+const ZpoolShape& ZpoolScrub::shape()
+{
+    static const ZpoolShape s{Subcommand, {{Stop, ZpoolShape::Value::None}}, 1, 1, false};
+    return s;
+}
