@@ -10,18 +10,6 @@
 #include <thread>
 
 namespace {
-// A bridge with a UID and a Thunderbolt path, a controller and a disk with a UID of its own.
-struct SmallTree {
-    std::shared_ptr<RegistryTree> tree = std::make_shared<RegistryTree>();
-    int bridge = addPath(*tree, RegistryTree::Root, "PCI0@0/pci-bridge@2", "IOPCIDevice",
-                         {{"UID", qint64(7)}, {"Thunderbolt Path", "IOService:/x/y"}});
-    int ctl = tree->add(tree->add(bridge, "IOPCI2PCIBridge", "IOPP"), "IOPCIDevice", "pci1b21,612",
-                        {{"vendor-id", qint64(0x1b21)}}, "0");
-    int disk = addPath(*tree, ctl, "AppleAHCI/PRT0@0/IOAHCIDevice@0/AppleAHCIDiskDriver", "AppleAHCIDiskDriver",
-                       {{"Physical Interconnect Location", "External"}, {"UID", qint64(9)}});
-    RegistryEntry operator[](int index) const { return RegistryEntry(tree, index); }
-};
-
 QStringList names(RegistryIterator it)
 {
     QStringList out;
@@ -30,82 +18,6 @@ QStringList names(RegistryIterator it)
     return out;
 }
 }  // namespace
-
-TEST(Registry, PathNameParentAndPropertySearch)
-{
-    const SmallTree t;
-    EXPECT_EQ(Registry::IORegistryEntryGetPath(t[t.ctl]), "IOService:/PCI0@0/pci-bridge@2/IOPP/pci1b21,612@0");
-    EXPECT_EQ(Registry::IORegistryEntryGetPath(t[RegistryTree::Root]), "IOService:/");
-    QString name;
-    EXPECT_EQ(Registry::IORegistryEntryGetName(t[t.ctl], name), RegistryStatus::Success);
-    EXPECT_EQ(name, "pci1b21,612");  // without the location
-    EXPECT_NE(Registry::IORegistryEntryGetName(RegistryEntry(), name), RegistryStatus::Success);
-    EXPECT_EQ(Registry::IORegistryEntryGetParentEntry(t[t.ctl]).index(), t.tree->node(t.ctl).parent);
-    EXPECT_TRUE(Registry::IORegistryEntryGetParentEntry(t[RegistryTree::Root]).isNull());
-    EXPECT_EQ(names(Registry::IORegistryEntryGetChildIterator(t[t.bridge])), QStringList{"IOPP"});
-
-    // Upwards, nearest first: the disk's own UID hides the bridge's.
-    const int up = Registry::SearchRecursively | Registry::SearchParents;
-    EXPECT_EQ(Registry::IORegistryEntrySearchCFProperty(t[t.disk], "UID", up).toLongLong(), 9);
-    EXPECT_EQ(Registry::IORegistryEntrySearchCFProperty(t[t.ctl], "UID", up).toLongLong(), 7);
-    EXPECT_EQ(Registry::IORegistryEntrySearchCFProperty(t[t.disk], "Thunderbolt Path", up).toString(), "IOService:/x/y");
-    EXPECT_FALSE(Registry::IORegistryEntrySearchCFProperty(t[t.disk], "Nothing", up).isValid());
-    EXPECT_FALSE(Registry::IORegistryEntrySearchCFProperty(t[t.ctl], "UID", 0).isValid());
-    EXPECT_EQ(Registry::IORegistryEntryCreateCFProperties(t[t.disk]).size(), 2);
-}
-
-TEST(Registry, MatchingByClassAndPropertyValues)
-{
-    auto t = std::make_shared<RegistryTree>();
-    const int a = t->add(RegistryTree::Root, "IOThunderboltSwitch", "A", {{"Device Vendor ID", qint64(65)}});
-    t->add(a, "IOThunderboltSwitch", "B", {{"Device Vendor ID", qint64(1)}});
-    t->add(a, "IOThunderboltSwitch", "C", {{"Device Vendor ID", "65"}});  // text, not a number
-    t->add(a, "IOThunderboltSwitch", "D", {{"Device Vendor ID", qint64(65)}});
-    t->add(RegistryTree::Root, "IOThunderboltSwitch", "E", {{"Device Vendor ID", qint64(65)}});
-    t->add(RegistryTree::Root, "IOPCIDevice", "F", {{"Device Vendor ID", qint64(65)}});
-    Registry r;
-    r.replaceTree(t);
-
-    auto m = r.IOServiceMatching("IOThunderboltSwitch");
-    ASSERT_TRUE(m);
-    m->propertyMatch.insert("Device Vendor ID", qint32(65));
-    RegistryIterator it;
-    ASSERT_EQ(r.IOServiceGetMatchingServices(m, it), RegistryStatus::Success);
-    EXPECT_EQ(names(it), (QStringList{"A", "D", "E"}));  // depth first, parents first
-    EXPECT_FALSE(r.IOServiceMatching(QString()));
-    EXPECT_NE(r.IOServiceGetMatchingServices(std::nullopt, it), RegistryStatus::Success);
-}
-
-TEST(Registry, ReplaceTreeAnnouncesDifferencesByClassAndPath)
-{
-    Registry r;
-    auto first = std::make_shared<RegistryTree>();
-    addPath(*first, RegistryTree::Root, "PCI0/pci-bridge@0/IOPP/pci1b21,612@0", "IOPCIDevice");
-    addPath(*first, RegistryTree::Root, "PCI0/pci-bridge@1/IOPP/pci8086,1@0", "IOPCIDevice");
-    r.replaceTree(first);
-    auto second = std::make_shared<RegistryTree>();
-    addPath(*second, RegistryTree::Root, "PCI0/pci-bridge@1/IOPP/pci8086,1@0", "IOPCIDevice");
-    addPath(*second, RegistryTree::Root, "PCI0/pci-bridge@3/IOPP/pci1b21,625@0", "IOPCIDevice");
-    QList<RegistryEntry> gone;
-    QStringList goneNames, addedNames;
-    QObject::connect(&r, &Registry::entriesTerminated, [&](const QList<RegistryEntry>& e) {
-        gone << e;
-        for (const auto& x : e)
-            goneNames << x.node()->name;
-    });
-    QObject::connect(&r, &Registry::entriesPublished, [&](const QList<RegistryEntry>& e) {
-        for (const auto& x : e)
-            addedNames << x.node()->name;
-    });
-    r.replaceTree(second);
-
-    // The intermediate "IOService" entries come and go too.
-    EXPECT_EQ(goneNames.filter("pci"), (QStringList{"pci-bridge", "pci1b21,612"}));
-    EXPECT_EQ(addedNames.filter("pci"), (QStringList{"pci-bridge", "pci1b21,625"}));
-    // A terminated entry stays readable after its tree is gone.
-    first.reset();
-    EXPECT_EQ(Registry::IORegistryEntryGetPath(gone.last()), "IOService:/PCI0/pci-bridge@0/IOPP/pci1b21,612@0");
-}
 
 TEST(Registry, NotificationWaitsForTheIteratorToBeDrained)
 {

@@ -121,12 +121,6 @@ TEST(VRLScanDevice, Fixtures)
           "  Slot-C /dev/disk4 HDD 2000GB|SN-2000C|2000398934016", "  Slot-D /dev/disk5 HDD 1000GB|SN-1000D|1000204886016",
           "    /dev/disk5s1 /Volumes/Photos|781250000|681250000", "    /dev/disk5s6 -|585937500|100",
           "    /dev/disk5s3 /Volumes/Work|-|-"}},
-        // Not mounted: no mount point, no sizes.
-        {"enclosure-771.json", nullptr,
-         {"65/771 Varnelo|Varnelo Quad TB2 " + uid771, "  Slot-A /dev/disk2 HDD 4000GB A|SN-0A1B2C|4000787030016",
-          "    /dev/disk2s2 -|-|-", "  Slot-B /dev/disk3 HDD 3000GB|SN-3000B|3000592982016 blank",
-          "  Slot-C /dev/disk4 HDD 2000GB|SN-2000C|2000398934016", "  Slot-D /dev/disk5 HDD 1000GB|SN-1000D|1000204886016",
-          "    /dev/disk5s1 -|-|-", "    /dev/disk5s6 -|-|-", "    /dev/disk5s3 -|-|-"}},
         {"enclosure-782.json", nullptr,
          {"65/782 Varnelo|Varnelo Quad TB3 uid=63050394783187201 depth=1 parent=63133960379745024 route=1",
           "  Slot-A /dev/disk2 HDD 4000GB|SN-DISK2|8001563222016", "    /dev/disk2s2 -|-|-",
@@ -195,31 +189,6 @@ TEST(VRLScanDevice, MediaDetails)
                            "    /dev/disk2s2 /Volumes/X|8|7", "  Slot-B /dev/disk9 M|-|50 blank"}));
 }
 
-TEST(VRLScanDevice, ResetArrayReplacesListsAndScanAppends)
-{
-    FixtureRegistry registry(registryFixture("enclosure-782.json"));
-    VRLScanDevice scanner(registry);
-    scanner.setDfRunner([] { return QString(); });
-    scanner.scanTBDevice();
-    const TBList held = scanner.tbArray();
-    scanner.scanTBDevice();  // without a reset: everything twice
-    for (const char* other : {"USB/1394", "TBOthers", "radade", ""})
-        scanner.resetArray(other);
-    EXPECT_EQ(scanner.tbArray().size(), 2);
-    scanner.resetArray("RADade");
-    EXPECT_TRUE(scanner.tbArray().isEmpty());
-    EXPECT_EQ(held.size(), 1);  // the holder keeps the old list
-    scanner.scanTBDevice();
-    scanner.resetArray("All");
-    EXPECT_TRUE(scanner.tbArray().isEmpty());
-
-    LogCapture log;
-    RegistryIterator it;
-    EXPECT_NE(scanner.scanForDeviceName("usb", it), RegistryStatus::Success);
-    EXPECT_EQ(scanner.scanForDeviceName("hdd", it), RegistryStatus::Success);
-    EXPECT_EQ(log.lines(), QStringList{"IOServiceMatching returned a NULL dictionary."});
-}
-
 TEST(VRLScanDevice, DefaultDiskUsageRunCountsHalfKilobyteBlocks)
 {
     // A stand-in df that reports whether it was asked for 512-byte blocks.
@@ -235,25 +204,4 @@ TEST(VRLScanDevice, DefaultDiskUsageRunCountsHalfKilobyteBlocks)
     VRLScanDevice scanner(r, df);
     scanner.scanTBDevice();
     EXPECT_EQ(scanPicture(scanner.tbArray()).last(), "    /dev/disk2s2 /Volumes/Env Test|512|511");
-}
-
-TEST(VRLScanDevice, GeneratedFixtureForTheSandbox)
-{
-    QTemporaryDir dir;
-    const QString out = dir.filePath("sandbox.json");
-    QProcess gen;
-    gen.start("python3", {TARNWELL_SOURCE_DIR "/tools/make-fixture", "--enclosure", "782:disk94,,disk95,",
-                          "--enclosure", "771:disk90,disk91,disk92,disk93", "--chain", "--map", "none", "-o", out});
-    if (!gen.waitForStarted())
-        GTEST_SKIP() << "no python3";
-    ASSERT_TRUE(gen.waitForFinished());
-    ASSERT_EQ(gen.exitCode(), 0) << gen.readAllStandardError().toStdString();
-    EXPECT_EQ(scanOf(out).filter(QRegularExpression("Slot|depth=2")),
-              (QStringList{"  Slot-A /dev/disk94 HDD 4000GB|SN-DISK94|4000787030016 blank",
-                           "  Slot-C /dev/disk95 HDD 4000GB|SN-DISK95|4000787030016 blank",
-                           "65/771 Varnelo|Varnelo Quad TB2 uid=63133960379745536 depth=2 parent=63133960379745280 route=769",
-                           "  Slot-A /dev/disk90 HDD 4000GB|SN-DISK90|4000787030016 blank",
-                           "  Slot-B /dev/disk91 HDD 4000GB|SN-DISK91|4000787030016 blank",
-                           "  Slot-C /dev/disk92 HDD 4000GB|SN-DISK92|4000787030016 blank",
-                           "  Slot-D /dev/disk93 HDD 4000GB|SN-DISK93|4000787030016 blank"}));
 }

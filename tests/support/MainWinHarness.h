@@ -62,14 +62,6 @@ inline QList<QMessageBox*> openAlerts(QWidget* window)
     return boxes;
 }
 
-inline QStringList buttonTexts(QMessageBox* box)
-{
-    QStringList texts;
-    for (QAbstractButton* b : box->buttons())
-        texts << b->text();
-    return texts;
-}
-
 inline void press(QMessageBox* box, const QString& text)
 {
     for (QAbstractButton* b : box->buttons()) {

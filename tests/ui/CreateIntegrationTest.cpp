@@ -110,29 +110,3 @@ TEST_F(CreateOnRealZpool, ThePanelCreatesTheChosenRaidZ)
     ASSERT_EQ(::stat(QFile::encodeName(*mountPoint).constData(), &st), 0);
     EXPECT_EQ(st.st_uid, nobodyUid);
 }
-
-TEST_F(CreateOnRealZpool, ADiskAnotherPoolTookShowsZpoolsWordsAndTheWindowWaits)
-{
-    ASSERT_NO_FATAL_FAILURE(open());
-    // The pools were read before another program took the fourth disk.
-    panel->raidCreator().setPoolsLookup([] { return PoolRefresh::Pools{}; });
-    scratch->createPool({scratch->dev(3)});
-    const QString pool = scratch->newPool();
-    ASSERT_NO_FATAL_FAILURE(create({2, 3}, pool));
-
-    const QList<QMessageBox*> alerts = openAlerts(window.get());
-    ASSERT_EQ(alerts.size(), 1);
-    EXPECT_EQ(alerts.first()->text(), "The RAID set " + pool + " could not be created");
-    const QString said = alerts.first()->informativeText();
-    EXPECT_TRUE(said.contains("exited with status") && said.contains(scratch->disk(3))) << qPrintable(said);
-    alerts.first()->close();
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(selectedRowCount(*panel), 2);
-    EXPECT_EQ(panel->RaidVolumeName()->text(), pool);
-    EXPECT_FALSE(RealZpool::listed(pool));
-
-    ASSERT_NO_FATAL_FAILURE(create({1, 2}, pool));  // free disks this time
-    EXPECT_TRUE(openAlerts(window.get()).isEmpty());
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_TRUE(RealZpool::listed(pool));
-}

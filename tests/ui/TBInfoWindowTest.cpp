@@ -79,7 +79,6 @@ struct DeviceWindow : ::testing::Test {
             paths << model->index(row, model->columnOf("DiskPath")).data().toString();
         return paths;
     }
-    QMessageBox* alert() const { return window->findChild<QMessageBox*>(); }
 
     QTemporaryDir dir;
     QString fixture = dir.filePath("registry.json");
@@ -95,31 +94,6 @@ struct DeviceWindow : ::testing::Test {
     QStringList posted;
 };
 }  // namespace
-
-TEST_F(DeviceWindow, RescanBeforeTheFirstShowShowsNothing)
-{
-    // While it is open Tarnwell keeps running, the main window closed or not.
-    EXPECT_TRUE(window->testAttribute(Qt::WA_QuitOnClose));
-    window->rescanDevice();
-    ASSERT_TRUE(settle(worker));
-    EXPECT_EQ(window->ScanDevice().tbArray().size(), 2);
-    EXPECT_FALSE(window->isLoaded());
-    EXPECT_EQ(panel(), nullptr);
-
-    show();
-    EXPECT_EQ(panel()->TBDevLabel()->text(), "Varnelo Storage Device (2) :");
-    EXPECT_EQ(panel()->TBDevPopup()->itemText(2), "Varnelo Quad TB2");
-    EXPECT_EQ(panel()->zpoolPath(), zpool.path());
-}
-
-TEST(DeviceWindowAlone, WithoutARegistryFindsNothing)
-{
-    AppContext bare;
-    TBInfoWindow window(bare);
-    window.showWindow();  // its own worker scans
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.diskTableViewCtrl()->TBDevLabel()->text() == "Varnelo Storage Device :"; }));
-    EXPECT_EQ(window.diskTableViewCtrl()->TBDevPopup()->count(), 1);
-}
 
 TEST_F(DeviceWindow, HotPlugIsWatchedFromTheFirstShow)
 {
@@ -160,52 +134,6 @@ TEST_F(DeviceWindow, EntriesStandForTheirPositionInTheScan)
     ASSERT_TRUE(window->ScanDevice().tbArray().isEmpty());
     chooseEnclosure(2);
     EXPECT_EQ(shownDisks(), (QStringList{"/dev/disk80", "/dev/disk81", "/dev/disk82", "/dev/disk83"}));
-}
-
-TEST_F(DeviceWindow, ShowingAgainKeepsThePanelAndDoesNotScan)
-{
-    show();
-    chooseEnclosure(2);
-    clickRow(*panel(), 0);
-    clickRow(*panel(), 1);
-    panel()->RaidVolumeName()->setText("Data");
-    const VRLThunderboltInfoPtr first = window->ScanDevice().tbArray().first();
-    DiskTableViewController* before = panel();
-
-    window->close();
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_TRUE(window->isLoaded());
-    show();
-    EXPECT_EQ(panel(), before);
-    EXPECT_EQ(window->ScanDevice().tbArray().first(), first);
-    EXPECT_EQ(selectedRowCount(*panel()), 2);
-    EXPECT_EQ(panel()->RaidVolumeName()->text(), "Data");
-    EXPECT_TRUE(panel()->CreateBtn()->isEnabled());
-}
-
-TEST_F(DeviceWindow, MissingNameShowsTheAlert)
-{
-    show();
-    chooseEnclosure(1);
-    clickRow(*panel(), 0);
-    clickRow(*panel(), 1);
-    panel()->CreateBtn()->click();
-
-    QMessageBox* box = alert();
-    ASSERT_NE(box, nullptr);
-    QTRY_VERIFY(box->isVisible());
-    EXPECT_EQ(box->text(), "Can`t Create the RAID");
-    EXPECT_EQ(box->informativeText(), "There hasn`t volumes name for RAID to crate.");
-    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
-    ASSERT_EQ(box->buttons().size(), 1);
-    EXPECT_EQ(box->buttons().first()->text(), "OK");
-    EXPECT_TRUE(zpool.calls().isEmpty());
-    EXPECT_TRUE(ejector.calls().isEmpty());
-
-    box->buttons().first()->click();
-    QTRY_VERIFY(alert() == nullptr);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(selectedRowCount(*panel()), 2);
 }
 
 TEST_F(DeviceWindow, CancelledAuthorizationTouchesNoDisk)

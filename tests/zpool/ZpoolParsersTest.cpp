@@ -39,9 +39,9 @@ struct ListCase {
     Lines pools;
 };
 
-class ListParse : public testing::TestWithParam<ListCase> {};
+class ZpoolListParse : public testing::TestWithParam<ListCase> {};
 
-TEST_P(ListParse, GivesPoolsInOutputOrder)
+TEST_P(ZpoolListParse, GivesPoolsInOutputOrder)
 {
     const RaidList list = ZpoolList::ShowRAIDList(textOf(GetParam().text));
     EXPECT_EQ(pools(list), GetParam().pools);
@@ -53,7 +53,7 @@ const char* k10NoHeader = "tank 3.62T 1.20T 2.42T - 4% 33% 1.00x ONLINE -\n"
                           "my pool 1.81T 990G 866G - 12% 53% 1.00x DEGRADED -\n";
 
 INSTANTIATE_TEST_SUITE_P(
-    Formats, ListParse,
+    Formats, ZpoolListParse,
     testing::Values(
         ListCase{"TenColumns", "@list-openzfs-10col.txt",
                  {"tank|-|3.62T|1.20T|2.42T|33%|ONLINE", "photos|-|1.81T|990G|866G|53%|DEGRADED"}},
@@ -69,13 +69,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "NAME SIZE ALLOC FREE CKPOINT EXPANDSZ FRAG CAP DEDUP HEALTH ALTROOT\n"
                  "my  big\tpool 1G 2M 1G - - 0% 0% 1.00x ONLINE -\n",
                  {"my big pool|-|1G|2M|1G|0%|ONLINE"}},
-        ListCase{"OldestHeaderWords", "NAME SIZE USED AVAIL CAP HEALTH ALTROOT\n"
-                                      "tank 1.98G 90K 1.98G 0% ONLINE -\n",
-                 {"tank|-|1.98G|90K|1.98G|0%|ONLINE"}},
         ListCase{"NoHeaderCountsFromTheEnd", k10NoHeader,
                  {"tank|-|3.62T|1.20T|2.42T|33%|ONLINE",
                   "my pool|-|1.81T|990G|866G|53%|DEGRADED"}},
-        ListCase{"NoHeaderShortLinesSkipped", "pools_a 123M 444K 123M 0% 1.00x ONLINE -\n", {}},
         ListCase{"ShortLineAfterHeaderSkipped",
                  "NAME SIZE ALLOC FREE CAP DEDUP HEALTH ALTROOT\n"
                  "cannot open 'x': no such pool\n"
@@ -85,9 +81,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "warning: the pool list may be out of date on this host right now\n"
                  "NAME SIZE ALLOC FREE CAP DEDUP HEALTH ALTROOT\n"
                  "tank 123M 444K 123M 0% 1.00x ONLINE -\n",
-                 {"tank|-|123M|444K|123M|0%|ONLINE"}},
-        ListCase{"CarriageReturns", "NAME SIZE ALLOC FREE CAP DEDUP HEALTH ALTROOT\r\n"
-                                    "tank 123M 444K 123M 0% 1.00x ONLINE -\r\n",
                  {"tank|-|123M|444K|123M|0%|ONLINE"}},
         ListCase{"NoPools", "@list-zfsfuse-no-pools.txt", {}},
         ListCase{"NoModule", "Failed to load ZFS module stack.\nLoad the module manually.\n", {}},
@@ -107,9 +100,9 @@ struct StatusCase {
     Lines result;  // each pool, then its members
 };
 
-class StatusParse : public testing::TestWithParam<StatusCase> {};
+class ZpoolStatusParse : public testing::TestWithParam<StatusCase> {};
 
-TEST_P(StatusParse, FillsModesAndMembers)
+TEST_P(ZpoolStatusParse, FillsModesAndMembers)
 {
     const RaidList list = namedPools(GetParam().listed);
     EXPECT_TRUE(ZpoolStatus::ShowRAIDStatus(textOf(GetParam().text), list));
@@ -121,18 +114,14 @@ QString replaced(const char* file, const char* from, const char* to)
     return dataFile(QString::fromUtf8(file)).replace(QString::fromUtf8(from), QString::fromUtf8(to));
 }
 const std::string kRaidzExample = replaced("status-openzfs-mirror.txt", "mirror-0", "raidz1-0").toStdString();
-const std::string kStripedExample =
-    replaced("status-openzfs-mirror.txt", "\t  mirror-0  ONLINE       0     0     0\n", "").toStdString();
 
 INSTANTIATE_TEST_SUITE_P(
-    Layouts, StatusParse,
+    Layouts, ZpoolStatusParse,
     testing::Values(
         StatusCase{"MirrorExample", {"tank"}, "@status-openzfs-mirror.txt",
          {"tank|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE"}},
         StatusCase{"RaidzExampleDropsGroupLine", {"tank"}, kRaidzExample.c_str(),
          {"tank|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE"}},
-        StatusCase{"StripedExample", {"tank"}, kStripedExample.c_str(),
-         {"tank|Striped|1G|-|-|-|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE"}},
         StatusCase{"FailedMemberKeepsTrailingText", {"media"}, "@status-openzfs-raidz1-failed-member.txt",
          {"media|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE",
           "  11685950187498452216|UNAVAIL|0|0|0|[was /dev/disk3s1 ]", "  disk4|ONLINE", "  disk5|ONLINE"}},
@@ -173,20 +162,12 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"ZfsFuseChecksumErrorsRepaired", {"ip_mir"}, "@status-zfsfuse-scrub-repaired.txt",
          {"ip_mir|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk550|ONLINE|0|0|257|[31.5M repaired ]",
           "  disk556|ONLINE"}},
-        StatusCase{"ZfsFuseResilvered", {"pools_rz"}, "@status-zfsfuse-resilvered.txt",
-         {"pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE", "  disk91|ONLINE|0|0|0|[48K resilvered ]",
-          "  disk92|ONLINE"}},
-        StatusCase{"PoolMissingFromListIsDropped", {"scratch"}, "@status-openzfs-raidz2-and-striped.txt",
-         {"scratch|Striped|1G|-|-|-|ONLINE", "  disk6|ONLINE", "  disk7|ONLINE"}},
-        StatusCase{"SameNameTwiceBothGetRows", {"tank", "tank"}, "@status-openzfs-mirror.txt",
-         {"tank|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE",
-          "tank|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE"}},
-        // Group words inside file paths are neither groups nor a layout.
+        // Group words inside file paths are neither groups nor a layout; counters in their columns.
         StatusCase{"GroupWordsInsideDevicePaths", {"scratch"},
                    "  pool: scratch\nconfig:\n\n\tNAME STATE READ WRITE CKSUM\n\tscratch ONLINE 0 0 0\n"
-                   "\t  /Volumes/mirror-test/f1 ONLINE 0 0 0\n\t  /tmp/raidz1-files/f2 ONLINE 0 0 0\n"
+                   "\t  /Volumes/mirror-test/f1 ONLINE 1 2 3\n\t  /tmp/raidz1-files/f2 ONLINE 0 0 0\n"
                    "\nerrors: No known data errors\n",
-         {"scratch|Striped|1G|-|-|-|ONLINE", "  /Volumes/mirror-test/f1|ONLINE", "  /tmp/raidz1-files/f2|ONLINE"}},
+         {"scratch|Striped|1G|-|-|-|ONLINE", "  /Volumes/mirror-test/f1|ONLINE|1|2|3|[]", "  /tmp/raidz1-files/f2|ONLINE"}},
         // Without its errors line, a block must not read the next pool's messages as members.
         StatusCase{"BlockWithoutErrorsLine", {"a", "b"},
                    "  pool: a\nconfig:\n\tNAME STATE READ WRITE CKSUM\n\ta ONLINE 0 0 0\n\t  disk2 ONLINE 0 0 0\n"
@@ -196,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
           "  disk3|ONLINE"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(StatusParse, FailureMarkersReadNothing)
+TEST(ZpoolStatusMarkers, FailureMarkersReadNothing)
 {
     for (const char* text :
          {"no pools available\n", "Failed to load ZFS module stack.\n",
@@ -215,9 +196,9 @@ struct ScanCase {
     Lines scans;  // "pool: scan (members)" for each pool named
 };
 
-class ScanParse : public testing::TestWithParam<ScanCase> {};
+class ZpoolScanParse : public testing::TestWithParam<ScanCase> {};
 
-TEST_P(ScanParse, GivesEachPoolItsScan)
+TEST_P(ZpoolScanParse, GivesEachPoolItsScan)
 {
     QStringList names;
     for (const std::string& s : GetParam().scans)
@@ -234,30 +215,21 @@ TEST_P(ScanParse, GivesEachPoolItsScan)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Layouts, ScanParse,
+    Layouts, ZpoolScanParse,
     testing::Values(
         ScanCase{"ZfsFuseNone", "@status-zfsfuse-raidz2-and-striped.txt", {"pools_stripe: None (2)"}},
         // zfs-fuse's running scan line has no error count; the errors line has.
         ScanCase{"ZfsFuseScrubRunning", "@status-zfsfuse-scrub-in-progress-errors.txt",
                  {"ip_one: Scrub|Running|72.96|0|-|-|252|- (1)"}},
-        ScanCase{"ZfsFuseScrubWithErrors", "@status-zfsfuse-scrub-finished-errors.txt",
-                 {"ip_one: Scrub|Finished|-|-|0|-|252|2026-12-06T14:49:06 (1)"}},
         ScanCase{"ZfsFuseScrubRepaired", "@status-zfsfuse-scrub-repaired.txt",
                  {"ip_mir: Scrub|Finished|-|-|0|-|0|2026-12-06T14:49:01 (3)"}},
-        // zfs-fuse reports a stopped scrub as completed.
-        ScanCase{"ZfsFuseScrubStopped", "@status-zfsfuse-scrub-stopped.txt",
-                 {"ip_rz: Scrub|Finished|-|-|0|-|0|2026-12-06T14:48:40 (3)"}},
         ScanCase{"ZfsFuseResilverRunning", "@status-zfsfuse-resilver-in-progress.txt",
                  {"ip_mir: Resilver|Running|55.31|0|-|-|0|- (5)"}},
-        ScanCase{"ZfsFuseResilverFinished", "@status-zfsfuse-resilver-finished.txt",
-                 {"ip_mir: Resilver|Finished|-|-|0|-|0|2026-12-06T14:48:50 (3)"}},
         ScanCase{"OpenZfs2", "@status-openzfs-scans.txt",
                  {"tank: Scrub|Running|10.49|13212|-|0B|0|- (3)", "photos: Scrub|Paused|34.53|-|-|0B|0|- (1)",
                   "backup: Scrub|Canceled|-|-|-|-|-|2021-07-27T08:15:31 (1)",
                   "media: Scrub|Finished|-|-|94389|1.50M|3|2021-07-28T02:13:10 (3)",
                   "scratch: Resilver|Running|0.65|-|-|11.9G|0|- (5)"}},
-        ScanCase{"OpenZfs2Finished", "@status-openzfs-raidz1-failed-member.txt",
-                 {"media: Scrub|Finished|-|-|4364|0B|0|2024-03-03T04:12:45 (4)"}},
         ScanCase{"OpenZfs08ResilverRunning", "@status-openzfs-resilver.txt",
                  {"media: Resilver|Running|19.14|3622|-|103G|0|- (6)"}},
         ScanCase{"OpenZfs07", "@status-openzfs07-scans.txt",
@@ -279,9 +251,9 @@ struct ImportCase {
     int logged;  // times "no pools available to import" is logged
 };
 
-class ImportParse : public testing::TestWithParam<ImportCase> {};
+class ZpoolImportScanParse : public testing::TestWithParam<ImportCase> {};
 
-TEST_P(ImportParse, AppendsEjectedPoolsAfterImportedOnes)
+TEST_P(ZpoolImportScanParse, AppendsEjectedPoolsAfterImportedOnes)
 {
     LogCapture log;
     RaidList list = namedPools({"tank"});
@@ -301,7 +273,7 @@ TEST_P(ImportParse, AppendsEjectedPoolsAfterImportedOnes)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Layouts, ImportParse,
+    Layouts, ZpoolImportScanParse,
     testing::Values(
         ImportCase{"OnlineAndDegraded", "@import-openzfs-online-degraded.txt",
                    {"media|-|-|-|-|-|DEGRADED EJECTED disk2,11685950187498452216,disk4",
@@ -315,7 +287,6 @@ INSTANTIATE_TEST_SUITE_P(
                    0},
         ImportCase{"NothingToImport", "@import-zfsfuse-none.txt", {}, 1},
         ImportCase{"AuthorizationCanceled", "Canceled", {}, 0},
-        ImportCase{"Empty", "", {}, 0},
         // Pool a's block never shows a line of its own; pool b's "pool: " line
         // changes the name being waited for.
         ImportCase{"OwnLineMissing",
