@@ -43,10 +43,27 @@ ButtonStates listSelectChange(const RaidInfo* selectedPool)
 
 ButtonStates statusSelectChange(const RaidStatus* selectedMember)
 {
+    // With no member selected Replace has nothing to act on.
     ButtonStates s;
-    if (selectedMember)
-        s.replace = replaceAllowed(*selectedMember);
+    s.replace = selectedMember && replaceAllowed(*selectedMember);
     return s;
+}
+
+int rowOfPool(const RaidList& pools, const RaidInfo& pool)
+{
+    // The same name may be listed twice, imported and ejected: prefer the
+    // record in the same state, then the name alone.
+    int byName = -1;
+    for (int i = 0; i < int(pools.size()); ++i) {
+        const RaidInfo& p = *pools.at(i);
+        if (!p.Name || p.Name != pool.Name)
+            continue;
+        if (p.Health == pool.Health)
+            return i;
+        if (byName < 0)
+            byName = i;
+    }
+    return byName;
 }
 
 bool isDeviceRow(const RaidStatus& member)

@@ -19,6 +19,8 @@ struct ButtonStates {
 ButtonStates viewLoaded(bool gateOpen);
 ButtonStates listSelectChange(const RaidInfo* selectedPool);
 ButtonStates statusSelectChange(const RaidStatus* selectedMember);
+// The row that shows `pool` after a refresh, found by name; -1 when it is gone.
+int rowOfPool(const RaidList& pools, const RaidInfo& pool);
 
 // A vdev that stands for a real disk, as opposed to a group line such as
 // mirror-0, replacing-0 or spare-0 that zpool replace cannot act on.

@@ -2,7 +2,7 @@
 
 #include "ui_Disclaimer.h"
 
-Disclaimer::Disclaimer(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::Disclaimer>())
+Disclaimer::Disclaimer(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Disclaimer>())
 {
     ui->setupUi(this);
 }

@@ -1,5 +1,5 @@
 #pragma once
-#include <QWidget>
+#include <QDialog>
 
 #include <memory>
 
@@ -8,7 +8,8 @@ class Disclaimer;
 }
 
 // The disclaimer window: fixed text from its layout. Closing only hides it.
-class Disclaimer : public QWidget {
+// A dialog, so that screen readers announce it as one and Escape closes it.
+class Disclaimer : public QDialog {
     Q_OBJECT
 public:
     explicit Disclaimer(QWidget* parent = nullptr);

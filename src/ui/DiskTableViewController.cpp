@@ -15,6 +15,7 @@
 #include "ui/Alerts.h"
 #include "ui/BusyIndicator.h"
 #include "ui/DiskTableModel.h"
+#include "ui/KeyboardOrder.h"
 #include "zpool/ZpoolCreate.h"
 
 #include <QHeaderView>
@@ -54,7 +55,8 @@ DiskTableViewController::DiskTableViewController(AppContext& context, QWidget* p
                     ChangeSelected();
             });
     connect(ui->CreateBtn, &QPushButton::clicked, this, [this] { CreateRAID(); });
-    connect(ui->EnableCheckBox, &QCheckBox::clicked, this, [this] { clickEnable(); });
+    // The box's state, however it changed (a click, a key, a screen reader).
+    connect(ui->EnableCheckBox, &QCheckBox::toggled, this, [this] { clickEnable(); });
     connect(ui->DefaultBtn, &QPushButton::clicked, this, [this] { setFlagDefault(); });
 
     if (!context_.worker)
@@ -63,6 +65,7 @@ DiskTableViewController::DiskTableViewController(AppContext& context, QWidget* p
     busy_ = new BusyIndicator(*worker_, this);
     ui->deviceRow->addWidget(busy_);
     connect(worker_, &SerialWorker::busyChanged, this, [this] { updateCreateEnabled(); });
+    KeyboardOrder::follow(this);
 
     viewDidLoad();
 }
@@ -204,8 +207,11 @@ void DiskTableViewController::applySelectionRules(int selectedCount)
 void DiskTableViewController::setModeEntryEnabled(int index, bool enabled)
 {
     if (auto* items = qobject_cast<QStandardItemModel*>(ui->RaidModePopup->model()))
-        if (QStandardItem* item = items->item(index))
+        if (QStandardItem* item = items->item(index)) {
             item->setEnabled(enabled);
+            // The list's accessible cells do not report the item's enabled state.
+            item->setAccessibleDescription(enabled ? QString() : tr("unavailable for the disks selected"));
+        }
 }
 
 bool DiskTableViewController::isModeEntryEnabled(int index) const

@@ -8,6 +8,7 @@
 #include "ui/DesktopNotifier.h"
 #include "ui/PoolWatch.h"
 #include "ui/HelpPages.h"
+#include "ui/KeyboardOrder.h"
 #include "ui/RaidCreateView.h"
 #include "ui/RaidTableViewController.h"
 #include "ui/TBInfoWindow.h"
@@ -143,6 +144,7 @@ void MainWindows::initRaidCreateView()
     raidCreateViewCtrl_->setZFSInstalled(ZFSInstalled_);
     raidCreateViewCtrl_->loadView();
     ui->RaidCreateView->layout()->addWidget(raidCreateViewCtrl_);
+    KeyboardOrder::follow(ui->centralwidget);
 
     if (!poolWatch_ && raidTableViewCtrl()) {
         if (!context_.notifier) {
@@ -341,6 +343,8 @@ void MainWindows::showReplaceStep2(const UserInfo& payload)
                  {QStringLiteral("OK"), QStringLiteral("Cancel")}, [this, payload](int button) {
                      if (button == 0)
                          context_.center->post(Notifications::ReplaceStep3, nullptr, payload);
+                     else
+                         replaceEndedEarly();
                  });
 }
 
@@ -357,7 +361,16 @@ void MainWindows::showReplaceStep3(const UserInfo& payload)
                  {QStringLiteral("OK"), QStringLiteral("Cancel")}, [this, payload](int button) {
                      if (button == 0)
                          QTimer::singleShot(1000, this, [this, payload] { replaceDisk(payload); });
+                     else
+                         replaceEndedEarly();
                  });
+}
+
+void MainWindows::replaceEndedEarly()
+{
+    // Step 1 ejected the pool; the list must not go on showing it mounted.
+    if (RaidTableViewController* pools = raidTableViewCtrl())
+        pools->ShowRAIDInfo(true);
 }
 
 void MainWindows::replaceDisk(const UserInfo& payload)

@@ -49,6 +49,7 @@ public:
     void showReplaceStep2(const UserInfo& payload);
     void showReplaceStep3(const UserInfo& payload);
     void replaceDisk(const UserInfo& payload);
+    void replaceEndedEarly();
     // Opens the user guide that ships with Tarnwell.
     void Help();
     // Asks how often the health watch reads the pools.

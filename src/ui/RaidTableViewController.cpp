@@ -14,6 +14,7 @@
 #include "pools/ScanProgress.h"
 #include "ui/Alerts.h"
 #include "ui/BusyIndicator.h"
+#include "ui/KeyboardOrder.h"
 #include "ui/RaidListModel.h"
 #include "ui/RaidStatusModel.h"
 #include "ui/RowColourDelegate.h"
@@ -89,6 +90,7 @@ RaidTableViewController::RaidTableViewController(AppContext& context, QWidget* p
     busy_ = new BusyIndicator(*worker_, this);
     ui->poolButtons->addWidget(busy_);
     connect(worker_, &SerialWorker::busyChanged, this, [this] { updateEnabled(); });
+    KeyboardOrder::follow(this);
 }
 
 RaidTableViewController::~RaidTableViewController()
@@ -101,7 +103,7 @@ RaidTableViewController::~RaidTableViewController()
 
 void RaidTableViewController::addScanLine()
 {
-    verifyBtn_ = new QPushButton(tr("Verify"), this);
+    verifyBtn_ = new QPushButton(tr("&Verify"), this);
     verifyBtn_->setObjectName(QStringLiteral("VerifyBtn"));
     verifyBtn_->setEnabled(false);
     verifyBtn_->setToolTip(tr("Read every block of the RAID set and repair what it can (scrub)"));
@@ -145,7 +147,7 @@ void RaidTableViewController::showScan()
                                     ? tr("Rebuild progress")
                                     : tr("Verify progress"));
     const ScanProgress::VerifyButton b = ScanProgress::verifyButton(pool.get());
-    verifyBtn_->setText(b.stops ? tr("Stop Verify") : tr("Verify"));
+    verifyBtn_->setText(b.stops ? tr("Stop &Verify") : tr("&Verify"));
     wanted_[verifyBtn_] = b.enabled && gateOpen() && loaded_;
     updateEnabled();
 }
@@ -247,15 +249,18 @@ void RaidTableViewController::updateEnabled()
 
 void RaidTableViewController::reloadPoolList(RaidListPtr list)
 {
-    // Like the original table, keep the selected row number, not the pool;
-    // the selection rules run only after a worker command.
-    const QModelIndexList rows = ui->RaidListView->selectionModel()->selectedRows();
-    const int row = rows.isEmpty() ? -1 : rows.first().row();
+    // The selection stays with the pool, not the row number, and the member
+    // table and the buttons follow the records just read.
+    const RaidInfoPtr pool = selectedPool();
     reloading_ = true;
     listModel_->setList(std::move(list));
-    if (row >= 0 && row < listModel_->rowCount())
+    const int row = pool ? PoolViewRules::rowOfPool(*listModel_->list(), *pool) : -1;
+    if (row >= 0)
         ui->RaidListView->selectRow(row);
+    else
+        ui->RaidListView->clearSelection();
     reloading_ = false;
+    showSelectedPoolAgain();
 }
 
 void RaidTableViewController::ShowRAIDInfo(bool includeEjected, std::function<void()> then)
@@ -305,10 +310,8 @@ void RaidTableViewController::ReleaseInfo(const UserInfo& result)
         QMetaObject::invokeMethod(this, [this, result] { ReleaseInfo(result); }, Qt::QueuedConnection);
         return;
     }
-    ShowRAIDInfo(result.value(Key::isRoot) == QLatin1String("YES"), [this] {
-        RaidListSelectChange();
-        RaidStatusSelectChange();
-    });
+    // The refresh runs both selection rules on the records it reads.
+    ShowRAIDInfo(result.value(Key::isRoot) == QLatin1String("YES"));
 }
 
 void RaidTableViewController::runVerb(const QString& verb, const QString& pool, const QString& disk,
@@ -347,6 +350,8 @@ void RaidTableViewController::RaidListSelectChange()
     reloading_ = true;
     statusModel_->setList(pool ? pool->Status : RaidStatusList{});
     reloading_ = false;
+    // The member that enabled Replace is no longer listed.
+    RaidStatusSelectChange();
 }
 
 void RaidTableViewController::RaidStatusSelectChange()
@@ -514,7 +519,18 @@ void RaidTableViewController::selectPool(const QString& name)
 
 void RaidTableViewController::showSelectedPoolAgain()
 {
+    // The members as now read, the selected one kept by its disk name.
+    const RaidStatusPtr member = selectedMember();
     RaidListSelectChange();
+    const RaidStatusList members = statusModel_->list();
+    for (int i = 0; member && i < members.size(); ++i) {
+        if (members.at(i)->DiskName == member->DiskName) {
+            reloading_ = true;
+            ui->RaidStatusView->selectRow(i);
+            reloading_ = false;
+            break;
+        }
+    }
     RaidStatusSelectChange();
 }
 
@@ -547,6 +563,8 @@ void RaidTableViewController::Replace_EjectDisk(const UserInfo& payload)
                 Log::write(QStringLiteral("Export of %1 not run: the authorization was cancelled").arg(pool));
                 return;
             }
+            // The wizard ends here; show the pool as zpool now has it.
+            ShowRAIDInfo(true);
             const QString title = tr("%1 could not be ejected").arg(pool);
             const QString after = tr("%1 is still mounted. Keep the Thunderbolt cable connected.").arg(pool);
             if (!e.exported.ok() || !PoolRefresh::listAnswered(e.list)) {
@@ -588,7 +606,6 @@ void RaidTableViewController::ReplaceRAIDDisk(const UserInfo& payload)
                 RaidListArray::replace(r.fresh.pools);
                 reloadPoolList(r.fresh.pools);
             }
-            RaidListSelectChange();
             if (r.imported.canceled()) {
                 Log::write(QStringLiteral("Replace of %1 in %2: the authorization was cancelled").arg(oldDisk, pool));
                 return;

@@ -6,8 +6,10 @@
 #include "devices/VRLScanDevice.h"
 #include "pools/SerialWorker.h"
 #include "ui/DiskTableViewController.h"
+#include "ui/KeyboardOrder.h"
 
 #include <QComboBox>
+#include <QShortcut>
 #include <QMessageBox>
 #include <QVBoxLayout>
 
@@ -80,6 +82,12 @@ void TBInfoWindow::showWindow()
         d->ui->setupUi(this);
         // The panel must exist before the first scan fills it.
         d->initDiskTableView();
+        connect(d->ui->CancelBtn, &QPushButton::clicked, this, &QWidget::close);
+        // As in a dialog: Escape leaves without creating anything. A shortcut,
+        // so the combo boxes and the table cannot swallow the key.
+        connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
+        KeyboardOrder::follow(d->ui->centralwidget);
+        d->panel->TBDevPopup()->setFocus();  // the first choice to make
         d->initWindowItems(*this);
     }
     show();
@@ -162,3 +170,9 @@ VRLScanDevice& TBInfoWindow::ScanDevice()
 {
     return d->scanner;
 }
+
+QPushButton* TBInfoWindow::CancelBtn() const
+{
+    return d->ui ? d->ui->CancelBtn : nullptr;
+}
+

@@ -6,6 +6,7 @@
 #include <memory>
 
 class DiskTableViewController;
+class QPushButton;
 class ThunderBoltMonitor;
 class VRLScanDevice;
 
@@ -30,6 +31,7 @@ public:
 
     DiskTableViewController* diskTableViewCtrl() const;
     VRLScanDevice& ScanDevice();
+    QPushButton* CancelBtn() const;
 
 private:
     struct Impl;

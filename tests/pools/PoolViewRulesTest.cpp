@@ -34,5 +34,5 @@ TEST(PoolViewRules, ReplaceOnlyForFailedDevicesOfRedundantPools)
         EXPECT_EQ(statusSelectChange(&m).replace, r.replace);
         EXPECT_EQ(memberRowColour(m), QLatin1String(r.state) == "ONLINE" ? TextColour::Black : TextColour::Red);
     }
-    EXPECT_FALSE(statusSelectChange(nullptr).replace.has_value());  // clicking empty space changes nothing
+    EXPECT_EQ(statusSelectChange(nullptr).replace, false);  // nothing selected, nothing to replace
 }

@@ -141,14 +141,14 @@ TEST_F(PoolView, DeleteAsksAndDestroysThePoolTheConfirmationNamed)
     EXPECT_TRUE(h.zpool.calls().isEmpty());  // no request, no refresh
 
     v->DeleteBtn()->click();
-    // While the question is open a refresh shifts another pool under the selection.
+    // While the question is open a refresh moves media a row down; the selection follows it.
     h.zpool.setOutput("list", "NAME SIZE ALLOC FREE EXPANDSZ FRAG CAP DEDUP HEALTH ALTROOT\n"
                               "alpha 1G 1M 1G - 0% 0% 1.00x ONLINE -\n"
                               "tank 3.62T 1.20T 2.42T - 3% 33% 1.00x DEGRADED -\n"
                               "media 1.81T 912G 944G - 1% 49% 1.00x ONLINE -\n");
     v->ShowRAIDInfo(false);
     w->settle();
-    ASSERT_EQ(v->RaidListView()->selectionModel()->selectedRows().value(0).data().toString(), "tank");
+    ASSERT_EQ(v->RaidListView()->selectionModel()->selectedRows().value(0).data().toString(), "media");
     press(w->alerts().first(), "Delete");
     // The worker's result refreshes with ejected pools on the GUI thread.
     waitForRefresh();
