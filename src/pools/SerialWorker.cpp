@@ -35,9 +35,10 @@ void SerialWorker::enqueue(QObject* owner, const QString& what, Job job)
         queue_.push_back({id, owner, std::move(job)});
     }
     changed_.notify_all();
+    const bool wasBusy = isBusy();
     pending_.push_back({id, owner, what});
-    if (pending_.size() == 1)
-        emit busyChanged(true, what);
+    if (!wasBusy && isBusy())
+        emit busyChanged(true, task());
 }
 
 void SerialWorker::loop()
@@ -71,6 +72,17 @@ void SerialWorker::finished(quint64 id, const std::function<void()>& deliver)
     if (owner && deliver)
         deliver();
     emit busyChanged(isBusy(), task());
+}
+
+bool SerialWorker::isBusy() const
+{
+    return std::any_of(pending_.begin(), pending_.end(), [](const Pending& p) { return !p.what.isEmpty(); });
+}
+
+QString SerialWorker::task() const
+{
+    const auto it = std::find_if(pending_.begin(), pending_.end(), [](const Pending& p) { return !p.what.isEmpty(); });
+    return it == pending_.end() ? QString() : it->what;
 }
 
 void SerialWorker::forget(QObject* owner)

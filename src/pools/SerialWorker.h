@@ -23,7 +23,8 @@ public:
 
     // Call on the worker's own thread. `work` runs on the worker thread;
     // `done` then gets its result on this thread, unless `owner` is gone by
-    // then. `what` says what the job does while it waits or runs.
+    // then. `what` says what the job does while it waits or runs; a job
+    // without one (a background read) never makes the worker busy.
     template <class R>
     void run(QObject* owner, const QString& what, std::function<R()> work, std::function<void(R)> done)
     {
@@ -41,10 +42,10 @@ public:
     // returns once its running job, if any, is over.
     void forget(QObject* owner);
 
-    // A job handed in whose result has not been handed back yet.
-    bool isBusy() const { return !pending_.empty(); }
+    // A job with a `what` handed in whose result has not been handed back yet.
+    bool isBusy() const;
     // What the oldest such job does; "" when idle.
-    QString task() const { return pending_.empty() ? QString() : pending_.front().what; }
+    QString task() const;
 
 signals:
     // On this thread, whenever the busy state or the oldest job changes.

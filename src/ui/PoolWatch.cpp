@@ -74,12 +74,16 @@ void PoolWatch::check()
         return;
     }
     reading_ = true;
-    pools_.ShowRAIDInfo(false, [self = QPointer<PoolWatch>(this)] {
-        if (!self)
-            return;
-        self->reading_ = false;
-        self->schedule();
-    });
+    // Quietly: a read every few seconds during a scan must not blink the buttons.
+    pools_.ShowRAIDInfo(
+        false,
+        [self = QPointer<PoolWatch>(this)] {
+            if (!self)
+                return;
+            self->reading_ = false;
+            self->schedule();
+        },
+        true);
 }
 
 void PoolWatch::shown(const RaidListPtr& list)

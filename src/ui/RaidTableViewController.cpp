@@ -263,10 +263,10 @@ void RaidTableViewController::reloadPoolList(RaidListPtr list)
     showSelectedPoolAgain();
 }
 
-void RaidTableViewController::ShowRAIDInfo(bool includeEjected, std::function<void()> then)
+void RaidTableViewController::ShowRAIDInfo(bool includeEjected, std::function<void()> then, bool quietly)
 {
     if (!onGuiThread()) {
-        QMetaObject::invokeMethod(this, [this, includeEjected, then] { ShowRAIDInfo(includeEjected, then); },
+        QMetaObject::invokeMethod(this, [this, includeEjected, then, quietly] { ShowRAIDInfo(includeEjected, then, quietly); },
                                   Qt::QueuedConnection);
         return;
     }
@@ -274,7 +274,7 @@ void RaidTableViewController::ShowRAIDInfo(bool includeEjected, std::function<vo
         return;
     const bool gate = gateOpen();
     worker_->run<PoolRefresh::Refreshed>(
-        this, tr("Reading the RAID sets…"),
+        this, quietly ? QString() : tr("Reading the RAID sets…"),
         [this, includeEjected, gate] {
             return PoolRefresh::refresh(*zpoolCmd_, *scanDevice_, includeEjected, gate, context_.bayMemory);
         },

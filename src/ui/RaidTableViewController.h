@@ -53,7 +53,8 @@ public:
     bool isViewLoaded() const { return loaded_; }
 
     // Refreshes off the GUI thread; `then` runs once the new list is shown.
-    void ShowRAIDInfo(bool includeEjected, std::function<void()> then = {});
+    // Quietly: a background read, which leaves the buttons on and shows no busy line.
+    void ShowRAIDInfo(bool includeEjected, std::function<void()> then = {}, bool quietly = false);
     void ReleaseInfo(const UserInfo& result);
     void RaidListSelectChange();
     void RaidStatusSelectChange();
