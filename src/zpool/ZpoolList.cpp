@@ -75,12 +75,6 @@ QStringList ZpoolList::arguments()
     return {Subcommand};
 }
 
-const ZpoolShape& ZpoolList::shape()
-{
-    static const ZpoolShape s{Subcommand, {}, 0, -1, false};
-    return s;
-}
-
 ZpoolList::Result ZpoolList::ShowRAIDList(const QString& text)
 {
     return ShowRAIDList(ZpoolText::bytesOf(text));
