@@ -165,27 +165,22 @@ TEST_F(DeviceWindow, SelectionRulesFollowTheUsersClicks)
 {
     show();
     showDisks(5);
-    // The user picks STRIPED before every click; the preset must win on every change.
-    const struct {
-        int selected;
-        std::array<bool, 3> entries;
-        QString mode;
-        bool create;
-    } steps[] = {
-        {1, {false, false, false}, "STRIPED", false}, {2, {true, false, false}, "STRIPED", true},
-        {3, {true, true, false}, "RAID-Z", true},     {4, {true, true, true}, "RAID-Z", true},
-        {5, {true, true, false}, "RAID-Z", true},
-    };
-    for (const auto& s : steps) {
-        SCOPED_TRACE(s.selected);
-        panel->RaidModePopup()->setCurrentIndex(0);
-        clickRow(*panel, s.selected - 1);
-        ASSERT_EQ(selected(), s.selected);
+    // Mode entries, mode, Create and name field; the user picks STRIPED before
+    // every click, and the preset must win on every change.
+    const auto state = [this] {
+        QString s;
         for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(panel->isModeEntryEnabled(i), s.entries[size_t(i)]) << i;
-        EXPECT_EQ(panel->RaidModePopup()->currentText(), s.mode);
-        EXPECT_EQ(panel->CreateBtn()->isEnabled(), s.create);
-        EXPECT_EQ(panel->RaidVolumeName()->isReadOnly(), !s.create);
+            s += panel->isModeEntryEnabled(i) ? '+' : '-';
+        return s + " " + panel->RaidModePopup()->currentText() + (panel->CreateBtn()->isEnabled() ? " create" : "") +
+               (panel->RaidVolumeName()->isReadOnly() ? "" : " name");
+    };
+    const char* steps[] = {"--- STRIPED", "+-- STRIPED create name", "++- RAID-Z create name",
+                           "+++ RAID-Z create name", "++- RAID-Z create name"};
+    for (int n = 1; n <= 5; ++n) {
+        panel->RaidModePopup()->setCurrentIndex(0);
+        clickRow(*panel, n - 1);
+        ASSERT_EQ(selected(), n);
+        EXPECT_EQ(state(), steps[n - 1]) << n;
     }
     // Other disks shown under a selection drop it, and Create with it.
     showDisks(2, HddList{makeDisk(90), makeDisk(91)});
