@@ -5,7 +5,6 @@
 #include "support/FakeTool.h"
 #include "support/StandInElevator.h"
 
-#include <QCommandLineParser>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,49 +17,16 @@
 
 namespace {
 
+// The launcher's test runs these through `tarnwell`; "--" is the odd one out.
 TEST(CommandLine, OnlyListingHelpAndVersionRunWithoutADisplay)
 {
-    const QList<std::pair<QStringList, bool>> cases = {
-        {{}, false},
-        {{"--registry", "r.json", "--list", "--json"}, true},
-        {{"-h"}, true},
-        {{"--version"}, true},
-        {{"--json"}, true},  // refused, and that needs no display either
-        {{"--", "--list"}, false},
+    const std::pair<std::vector<const char*>, bool> cases[] = {
+        {{"tarnwell"}, false}, {{"tarnwell", "--list", "--json"}, true}, {{"tarnwell", "-h"}, true},
+        {{"tarnwell", "--json"}, true}, {{"tarnwell", "--", "--list"}, false},
     };
-    for (const auto& [args, headless] : cases) {
-        std::vector<QByteArray> bytes{"tarnwell"};
-        for (const QString& a : args)
-            bytes.push_back(a.toUtf8());
-        std::vector<const char*> argv;
-        for (const QByteArray& b : bytes)
-            argv.push_back(b.constData());
-        EXPECT_EQ(CommandLine::isHeadless(int(argv.size()), argv.data()), headless) << args.join(' ').toStdString();
-    }
+    for (const auto& [argv, headless] : cases)
+        EXPECT_EQ(CommandLine::isHeadless(int(argv.size()), argv.data()), headless) << argv.back();
 }
-
-TEST(CommandLine, OptionsThatDoNotFitTogetherAreRefused)
-{
-    const QList<std::pair<QStringList, bool>> cases = {
-        {{"--list"}, true},
-        {{"--list", "--json", "--registry", "f.json"}, true},
-        {{"--json"}, false},
-        {{"--list", "extra"}, false},
-    };
-    for (const auto& [args, ok] : cases) {
-        QCommandLineParser parser;
-        CommandLine::addOptions(parser);
-        ASSERT_TRUE(parser.parse(QStringList{"tarnwell"} + args)) << parser.errorText().toStdString();
-        QString error;
-        const auto options = CommandLine::read(parser, &error);
-        EXPECT_EQ(error.isEmpty(), ok) << args.join(' ').toStdString() << ": " << error.toStdString();
-        if (ok) {
-            EXPECT_TRUE(options.list);
-            EXPECT_EQ(options.json, args.contains("--json"));
-        }
-    }
-}
-
 
 // zfs-fuse's texts for one RAID-Z on the enclosure's bays A to C, its member
 // in bay B gone, and one ejected pool.

@@ -52,8 +52,7 @@ protected:
 
 }  // namespace
 
-
-TEST_F(Worker, UnknownVerbRunsNothingAndAKnownOneReturnsWhatItsRunnerSaw)
+TEST_F(Worker, UnknownVerbRunsNothingAndAKnownOneReturnsWhatItsRunnerSawOrCanceled)
 {
     for (const char* verb : {"OFFLINE", "list", "EJECT ", "", "CREATE"})
         EXPECT_EQ(zpool.runCMD(verb, "tank", "disk3"), QString()) << verb;
@@ -66,6 +65,15 @@ TEST_F(Worker, UnknownVerbRunsNothingAndAKnownOneReturnsWhatItsRunnerSaw)
     tool.setOutput("export", "exported\n");
     tool.setError("export", "cannot export\n");
     EXPECT_EQ(zpool.runCMD("EJECT", "tank"), "exported\n");  // the administrator one, stdout
+
+    // A cancelled authorization still posts.
+    tool.clearCalls();
+    StandInElevator elevator;
+    elevator.answer("cancel");
+    EXPECT_EQ(zpool.runCMD("EJECT", "tank"), "Canceled");
+    EXPECT_TRUE(tool.calls().isEmpty());
+    ASSERT_EQ(posts().size(), 1u);
+    EXPECT_EQ(posts()[0].info, finish("EJECT", "YES"));
 }
 
 TEST_F(Worker, ThreadedRunsTakeTurnsAndAllPostOnTheirOwnThreads)
@@ -97,6 +105,13 @@ TEST_F(Worker, ThreadedRunsTakeTurnsAndAllPostOnTheirOwnThreads)
     EXPECT_EQ(p[2].info, finish("MOUNT", "YES"));
     for (const Posted& one : p)
         EXPECT_NE(one.thread, QThread::currentThread());
+
+    {  // destruction waits for its threads
+        ZpoolCMD local(center);
+        local.setZpoolPath(writeShellScript(tool.dir(), "slow-zpool", "sleep 0.3\n"));
+        local.startThread(request("MOUNT", "x"));
+    }
+    EXPECT_EQ(posts().size(), 4u);
 }
 
 TEST_F(Worker, ThreadThatIsCancelledBeforeItBeginsRunsNothing)
@@ -126,25 +141,4 @@ TEST_F(Worker, ThreadThatIsCancelledBeforeItBeginsRunsNothing)
     zpool.waitForThreads();
     EXPECT_EQ(tool.calls().size(), 1);
     EXPECT_EQ(posts().size(), 1u);
-}
-
-TEST_F(Worker, DestructionWaitsForItsThreads)
-{
-    {
-        ZpoolCMD local(center);
-        local.setZpoolPath(writeShellScript(tool.dir(), "slow-zpool", "sleep 0.3\n"));
-        local.startThread(request("MOUNT", "x"));
-    }
-    ASSERT_EQ(posts().size(), 1u);
-    EXPECT_EQ(posts()[0].info, finish("MOUNT", "YES"));
-}
-
-TEST_F(Worker, CancelledAuthorizationStillPosts)
-{
-    StandInElevator elevator;
-    elevator.answer("cancel");
-    EXPECT_EQ(zpool.runCMD("EJECT", "tank"), "Canceled");
-    EXPECT_TRUE(tool.calls().isEmpty());
-    ASSERT_EQ(posts().size(), 1u);
-    EXPECT_EQ(posts()[0].info, finish("EJECT", "YES"));
 }

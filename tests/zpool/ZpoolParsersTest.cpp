@@ -31,30 +31,11 @@ RaidList namedPools(const QStringList& names)
     return list;
 }
 
-// ---------------------------------------------------------------- zpool list
+struct ListCase { const char* name; const char* text; Lines pools; };
 
-struct ListCase {
-    const char* name;
-    const char* text;
-    Lines pools;
-};
-
-class ZpoolListParse : public testing::TestWithParam<ListCase> {};
-
-TEST_P(ZpoolListParse, GivesPoolsInOutputOrder)
+TEST(ZpoolList, GivesPoolsInOutputOrder)
 {
-    const RaidList list = ZpoolList::ShowRAIDList(textOf(GetParam().text));
-    EXPECT_EQ(pools(list), GetParam().pools);
-    for (const RaidInfoPtr& r : list)
-        EXPECT_TRUE(r->Status.isEmpty());
-}
-
-const char* k10NoHeader = "tank 3.62T 1.20T 2.42T - 4% 33% 1.00x ONLINE -\n"
-                          "my pool 1.81T 990G 866G - 12% 53% 1.00x DEGRADED -\n";
-
-INSTANTIATE_TEST_SUITE_P(
-    Formats, ZpoolListParse,
-    testing::Values(
+    const ListCase cases[] = {
         ListCase{"TenColumns", "@list-openzfs-10col.txt",
                  {"tank|-|3.62T|1.20T|2.42T|33%|ONLINE", "photos|-|1.81T|990G|866G|53%|DEGRADED"}},
         ListCase{"ElevenColumnsWithCheckpoint", "@list-openzfs2-11col.txt",
@@ -69,7 +50,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "NAME SIZE ALLOC FREE CKPOINT EXPANDSZ FRAG CAP DEDUP HEALTH ALTROOT\n"
                  "my  big\tpool 1G 2M 1G - - 0% 0% 1.00x ONLINE -\n",
                  {"my big pool|-|1G|2M|1G|0%|ONLINE"}},
-        ListCase{"NoHeaderCountsFromTheEnd", k10NoHeader,
+        ListCase{"NoHeaderCountsFromTheEnd",
+                 "tank 3.62T 1.20T 2.42T - 4% 33% 1.00x ONLINE -\n"
+                 "my pool 1.81T 990G 866G - 12% 53% 1.00x DEGRADED -\n",
                  {"tank|-|3.62T|1.20T|2.42T|33%|ONLINE",
                   "my pool|-|1.81T|990G|866G|53%|DEGRADED"}},
         ListCase{"ShortLineAfterHeaderSkipped",
@@ -88,39 +71,21 @@ INSTANTIATE_TEST_SUITE_P(
                  "NAME SIZE ALLOC FREE CAP DEDUP HEALTH ALTROOT\n"
                  "tank 123M 444K 123M 0% 1.00x ONLINE -\nno pools available\n",
                  {}},
-        ListCase{"Empty", "", {}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// -------------------------------------------------------------- zpool status
-
-struct StatusCase {
-    const char* name;
-    QStringList listed;  // pools that `zpool list` gave
-    const char* text;
-    Lines result;  // each pool, then its members
-};
-
-class ZpoolStatusParse : public testing::TestWithParam<StatusCase> {};
-
-TEST_P(ZpoolStatusParse, FillsModesAndMembers)
-{
-    const RaidList list = namedPools(GetParam().listed);
-    EXPECT_TRUE(ZpoolStatus::ShowRAIDStatus(textOf(GetParam().text), list));
-    EXPECT_EQ(poolsWithMembers(list), GetParam().result);
+    };
+    for (const ListCase& c : cases)
+        EXPECT_EQ(pools(ZpoolList::ShowRAIDList(textOf(c.text))), c.pools) << c.name;
 }
 
-QString replaced(const char* file, const char* from, const char* to)
-{
-    return dataFile(QString::fromUtf8(file)).replace(QString::fromUtf8(from), QString::fromUtf8(to));
-}
-const std::string kRaidzExample = replaced("status-openzfs-mirror.txt", "mirror-0", "raidz1-0").toStdString();
+// The pools `zpool list` gave, and what status makes of them: each pool, then its members.
+struct StatusCase { const char* name; QStringList listed; const char* text; Lines result; };
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, ZpoolStatusParse,
-    testing::Values(
+TEST(ZpoolStatus, FillsModesAndMembers)
+{
+    const std::string raidz = dataFile("status-openzfs-mirror.txt").replace("mirror-0", "raidz1-0").toStdString();
+    const StatusCase cases[] = {
         StatusCase{"MirrorExample", {"tank"}, "@status-openzfs-mirror.txt",
          {"tank|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE"}},
-        StatusCase{"RaidzExampleDropsGroupLine", {"tank"}, kRaidzExample.c_str(),
+        StatusCase{"RaidzExampleDropsGroupLine", {"tank"}, raidz.c_str(),
          {"tank|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE"}},
         StatusCase{"FailedMemberKeepsTrailingText", {"media"}, "@status-openzfs-raidz1-failed-member.txt",
          {"media|RaidZ|1G|-|-|-|ONLINE", "  disk2|ONLINE",
@@ -142,18 +107,6 @@ INSTANTIATE_TEST_SUITE_P(
          {"disk|Mirror|1G|-|-|-|ONLINE", "  mirror-0|ONLINE", "  disk2|ONLINE", "  disk3|ONLINE",
           "MYNAME|Striped|1G|-|-|-|ONLINE", "  disk4|ONLINE", "  disk5|ONLINE", "config|Mirror|1G|-|-|-|ONLINE",
           "  mirror-0|ONLINE", "  disk6|ONLINE", "  disk7|ONLINE"}},
-        StatusCase{"ZfsFuseFourPools", {"disk9", "pools_MYNAME", "pools_mir", "pools_rz"},
-                   "@status-zfsfuse-four-pools.txt",
-         {"disk9|Striped|1G|-|-|-|ONLINE", "  disk98|ONLINE", "  disk99|ONLINE",
-          "pools_MYNAME|Striped|1G|-|-|-|ONLINE", "  disk97|ONLINE", "pools_mir|Mirror|1G|-|-|-|ONLINE",
-          "  mirror-0|ONLINE", "  disk93|ONLINE", "  disk94|ONLINE", "  disk96|ONLINE|0|0|0|[]|Striped|pools_mir",
-          "pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE", "  disk91|ONLINE", "  disk92|OFFLINE"}},
-        StatusCase{"ZfsFuseMissingMember", {"pools_rz"}, "@status-zfsfuse-missing-member.txt",
-         {"pools_rz|RaidZ|1G|-|-|-|ONLINE", "  disk90|ONLINE",
-          "  8549508563890211618|UNAVAIL|0|0|0|[was /dev/disk91 ]", "  disk92|ONLINE"}},
-        StatusCase{"ZfsFuseRaidz2AndStriped", {"pools_rz2", "pools_stripe"}, "@status-zfsfuse-raidz2-and-striped.txt",
-         {"pools_rz2|RaidZ2|1G|-|-|-|ONLINE", "  disk90|ONLINE", "  disk91|ONLINE", "  disk92|ONLINE", "  disk93|ONLINE",
-          "pools_stripe|Striped|1G|-|-|-|ONLINE", "  disk94|ONLINE", "  disk95|ONLINE"}},
         // zpool takes "a: b" and "x state: y" for pool names: labels count only where a line starts.
         StatusCase{"NamesHoldingLabels", {"ip_a", "ip_a: b", "ip_x state: y"}, "@status-zfsfuse-names-with-colons.txt",
          {"ip_a|Striped|1G|-|-|-|ONLINE", "  disk550|ONLINE", "  disk551|ONLINE", "ip_a: b|Striped|1G|-|-|-|ONLINE",
@@ -174,10 +127,16 @@ INSTANTIATE_TEST_SUITE_P(
                    "  pool: b\n state: ONLINE\n\tmore words of some message here\nconfig:\n"
                    "\tb ONLINE 0 0 0\n\t  disk3 ONLINE 0 0 0\nerrors: No known data errors\n",
          {"a|-|1G|-|-|-|ONLINE", "  disk2|ONLINE|0|0|0|[]|Striped|a", "b|Striped|1G|-|-|-|ONLINE",
-          "  disk3|ONLINE"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+          "  disk3|ONLINE"}},
+    };
+    for (const StatusCase& c : cases) {
+        const RaidList list = namedPools(c.listed);
+        EXPECT_TRUE(ZpoolStatus::ShowRAIDStatus(textOf(c.text), list)) << c.name;
+        EXPECT_EQ(poolsWithMembers(list), c.result) << c.name;
+    }
+}
 
-TEST(ZpoolStatusMarkers, FailureMarkersReadNothing)
+TEST(ZpoolStatus, FailureMarkersReadNothing)
 {
     for (const char* text :
          {"no pools available\n", "Failed to load ZFS module stack.\n",
@@ -188,35 +147,12 @@ TEST(ZpoolStatusMarkers, FailureMarkersReadNothing)
     }
 }
 
-// ------------------------------------------------------- the scan of a pool
+// "pool: scan (members)" for each pool named.
+struct ScanCase { const char* name; const char* text; Lines scans; };
 
-struct ScanCase {
-    const char* name;
-    const char* text;
-    Lines scans;  // "pool: scan (members)" for each pool named
-};
-
-class ZpoolScanParse : public testing::TestWithParam<ScanCase> {};
-
-TEST_P(ZpoolScanParse, GivesEachPoolItsScan)
+TEST(ZpoolStatus, GivesEachPoolItsScan)
 {
-    QStringList names;
-    for (const std::string& s : GetParam().scans)
-        names << QString::fromStdString(s.substr(0, s.find(": ")));
-    const RaidList list = namedPools(names);
-    ASSERT_TRUE(ZpoolStatus::ShowRAIDStatus(textOf(GetParam().text), list));
-    Lines got;
-    for (const RaidInfoPtr& r : list)
-        got.push_back(QStringLiteral("%1: %2 (%3)")
-                          .arg(*r->Name, r->scan ? QString::fromStdString(scan(*r->scan)) : "-")
-                          .arg(r->Status.size())
-                          .toStdString());
-    EXPECT_EQ(got, GetParam().scans);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, ZpoolScanParse,
-    testing::Values(
+    const ScanCase cases[] = {
         ScanCase{"ZfsFuseNone", "@status-zfsfuse-raidz2-and-striped.txt", {"pools_stripe: None (2)"}},
         // zfs-fuse's running scan line has no error count; the errors line has.
         ScanCase{"ZfsFuseScrubRunning", "@status-zfsfuse-scrub-in-progress-errors.txt",
@@ -239,42 +175,30 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"UnknownLayout",
                  "  pool: tank\n  scan: scrub verifying since Sun Jul 25 16:07:49 2021\n\tsomething new\nconfig:\n"
                  "\ttank ONLINE 0 0 0\n\t  disk2 ONLINE 0 0 0\nerrors: No known data errors\n",
-                 {"tank: Unknown: scrub verifying since Sun Jul 25 16:07:49 2021 something new (1)"}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// -------------------------------------------------------------- zpool import
-
-struct ImportCase {
-    const char* name;
-    const char* text;
-    Lines appended;
-    int logged;  // times "no pools available to import" is logged
-};
-
-class ZpoolImportScanParse : public testing::TestWithParam<ImportCase> {};
-
-TEST_P(ZpoolImportScanParse, AppendsEjectedPoolsAfterImportedOnes)
-{
-    LogCapture log;
-    RaidList list = namedPools({"tank"});
-    list.first()->Status.append(std::make_shared<RaidStatus>());
-    ZpoolImportScan::ShowUnimportRAID(textOf(GetParam().text), list);
-
-    Lines expected{"tank|-|1G|-|-|-|ONLINE"};
-    expected.insert(expected.end(), GetParam().appended.begin(), GetParam().appended.end());
-    Lines got;
-    for (const RaidInfoPtr& r : list)
-        got.push_back(pool(*r) + (r->ejectedDisks.isEmpty() ? "" : " " + r->ejectedDisks.join(u',').toStdString()));
-    EXPECT_EQ(got, expected);
-    EXPECT_EQ(list.first()->Status.size(), 1);
-    for (qsizetype i = 1; i < list.size(); ++i)
-        EXPECT_TRUE(list[i]->Status.isEmpty());
-    EXPECT_EQ(log.count(QStringLiteral("no pools available to import")), GetParam().logged);
+                 {"tank: Unknown: scrub verifying since Sun Jul 25 16:07:49 2021 something new (1)"}},
+    };
+    for (const ScanCase& c : cases) {
+        QStringList names;
+        for (const std::string& s : c.scans)
+            names << QString::fromStdString(s.substr(0, s.find(": ")));
+        const RaidList list = namedPools(names);
+        EXPECT_TRUE(ZpoolStatus::ShowRAIDStatus(textOf(c.text), list)) << c.name;
+        Lines got;
+        for (const RaidInfoPtr& r : list)
+            got.push_back(QStringLiteral("%1: %2 (%3)")
+                              .arg(*r->Name, r->scan ? QString::fromStdString(scan(*r->scan)) : "-")
+                              .arg(r->Status.size())
+                              .toStdString());
+        EXPECT_EQ(got, c.scans) << c.name;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, ZpoolImportScanParse,
-    testing::Values(
+// `logged`: times "no pools available to import" is logged.
+struct ImportCase { const char* name; const char* text; Lines appended; int logged; };
+
+TEST(ZpoolImportScan, AppendsEjectedPoolsAfterImportedOnes)
+{
+    const ImportCase cases[] = {
         ImportCase{"OnlineAndDegraded", "@import-openzfs-online-degraded.txt",
                    {"media|-|-|-|-|-|DEGRADED EJECTED disk2,11685950187498452216,disk4",
                     "backup|-|-|-|-|-|EJECTED disk6,disk7"},
@@ -303,7 +227,22 @@ INSTANTIATE_TEST_SUITE_P(
         ImportCase{"NamesHoldingLabels", "@import-zfsfuse-names-with-colons.txt",
                    {"ip_a|-|-|-|-|-|EJECTED disk550,disk551", "ip_a: b|-|-|-|-|-|EJECTED disk552",
                     "ip_x state: y|-|-|-|-|-|EJECTED disk553,disk554"},
-                   0}),
-    [](const auto& info) { return std::string(info.param.name); });
+                   0},
+    };
+    for (const ImportCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        LogCapture log;
+        RaidList list = namedPools({"tank"});
+        list.first()->Status.append(std::make_shared<RaidStatus>());
+        ZpoolImportScan::ShowUnimportRAID(textOf(c.text), list);
+        Lines got, expected{"tank|-|1G|-|-|-|ONLINE"};
+        expected.insert(expected.end(), c.appended.begin(), c.appended.end());
+        for (const RaidInfoPtr& r : list)
+            got.push_back(pool(*r) + (r->ejectedDisks.isEmpty() ? "" : " " + r->ejectedDisks.join(u',').toStdString()));
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(list.first()->Status.size(), 1);
+        EXPECT_EQ(log.count(QStringLiteral("no pools available to import")), c.logged);
+    }
+}
 
 }  // namespace
