@@ -78,31 +78,24 @@ TEST_F(ListTest, PrintsPoolsMembersAndBaysAsJson)
     EXPECT_TRUE(err_.isEmpty());
 
     const QJsonObject listing = QJsonDocument::fromJson(out_.toUtf8()).object();
-    EXPECT_TRUE(listing["ejectedScanned"].toBool());
-    EXPECT_TRUE(listing["note"].isNull());
-    const QJsonArray pools = listing["pools"].toArray();
-    ASSERT_EQ(pools.size(), 2) << out_.toStdString();
-    EXPECT_EQ(pools[0]["name"].toString(), "tank");
-    EXPECT_EQ(pools[0]["mode"].toString(), "RaidZ");
-    EXPECT_EQ(pools[0]["health"].toString(), "DEGRADED");
-    QStringList members;
-    for (const auto& v : pools[0]["members"].toArray()) {
-        const QJsonObject m = v.toObject();
-        members << m["name"].toString() + " " + m["state"].toString() + " " + m["slot"].toString();
+    EXPECT_TRUE(listing["ejectedScanned"].toBool() && listing["note"].isNull());
+    QStringList seen;
+    for (const QJsonValue& v : listing["pools"].toArray()) {
+        const QJsonObject p = v.toObject();
+        seen << p["name"].toString() + " " + p["mode"].toString() + " " + p["health"].toString();
+        for (const QJsonValue& m : p["members"].toArray())
+            seen << "  " + m["name"].toString() + " " + m["state"].toString() + " " + m["slot"].toString();
     }
     // Two bays are empty: where the missing member sat cannot be told.
-    EXPECT_EQ(members, (QStringList{"disk2 ONLINE Slot-A", "15716633708778441744 UNAVAIL unknown",
-                                    "disk4 ONLINE Slot-C"}));
-    EXPECT_EQ(pools[1]["name"].toString(), "archive");
-    EXPECT_EQ(pools[1]["health"].toString(), "EJECTED");
-    EXPECT_TRUE(pools[1]["size"].isNull());
+    EXPECT_EQ(seen, (QStringList{"tank RaidZ DEGRADED", "  disk2 ONLINE Slot-A",
+                                 "  15716633708778441744 UNAVAIL unknown", "  disk4 ONLINE Slot-C",
+                                 "archive  EJECTED"}));
 
     // The refresh the Update button runs: list, status and the ejected pools, at once.
     QStringList verbs;
     for (const QStringList& c : zpool_.calls())
         verbs << c.join(' ');
-    verbs.sort();
-    EXPECT_EQ(verbs, (QStringList{"import", "list", "status -L"}));
+    EXPECT_EQ(QSet(verbs.begin(), verbs.end()), (QSet<QString>{"import", "list", "status -L"}));
 }
 
 TEST_F(ListTest, NoPoolsIsAnAnswerToo)

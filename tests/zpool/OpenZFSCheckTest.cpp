@@ -21,7 +21,7 @@ TEST(OpenZFSCheck, TheLocalToolCountsTheSystemOneWinsAndZfsFusesSocketIsTheServi
     EXPECT_EQ(OpenZFSCheck::check(paths).zpoolPath, paths.localZpool);
     writeFile(paths.sbinZpool, {});
     EXPECT_EQ(OpenZFSCheck::check(paths).zpoolPath, paths.sbinZpool);
-    EXPECT_FALSE(OpenZFSCheck::check(paths).hasOpenZFS);
+    EXPECT_FALSE(OpenZFSCheck::check(paths).ZFSInstalled);
 
     QDir().mkpath(dir.filePath("run"));
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
