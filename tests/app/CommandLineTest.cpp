@@ -17,17 +17,6 @@
 
 namespace {
 
-// The launcher's test runs these through `tarnwell`; "--" is the odd one out.
-TEST(CommandLine, OnlyListingHelpAndVersionRunWithoutADisplay)
-{
-    const std::pair<std::vector<const char*>, bool> cases[] = {
-        {{"tarnwell"}, false}, {{"tarnwell", "--list", "--json"}, true}, {{"tarnwell", "-h"}, true},
-        {{"tarnwell", "--json"}, true}, {{"tarnwell", "--", "--list"}, false},
-    };
-    for (const auto& [argv, headless] : cases)
-        EXPECT_EQ(CommandLine::isHeadless(int(argv.size()), argv.data()), headless) << argv.back();
-}
-
 // zfs-fuse's texts for one RAID-Z on the enclosure's bays A to C, its member
 // in bay B gone, and one ejected pool.
 QString data(const char* name)

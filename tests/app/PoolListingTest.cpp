@@ -77,13 +77,9 @@ TEST(PoolListing, TableAlignsPoolsAndListsMembersUnderTheirPool)
 {
     const QStringList lines = PoolListing::table(samplePools()).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 7) << PoolListing::table(samplePools()).toStdString();
-    EXPECT_TRUE(lines[0].startsWith("NAME"));
-    EXPECT_TRUE(lines[1].startsWith("tank "));
-    EXPECT_TRUE(lines[2].trimmed().startsWith("MEMBER"));
-    EXPECT_TRUE(lines[3].trimmed().startsWith("disk90"));
-    EXPECT_TRUE(lines[4].contains("UNAVAIL"));
-    EXPECT_TRUE(lines[4].endsWith("Slot-B  Varnelo Quad TB2 enclosure 2  was /dev/disk91"));
-    EXPECT_TRUE(lines[6].startsWith("a very long pool name"));
+    EXPECT_TRUE(lines[0].startsWith("NAME") && lines[1].startsWith("tank ") && lines[2].trimmed().startsWith("MEMBER") &&
+                lines[3].trimmed().startsWith("disk90") && lines[6].startsWith("a very long pool name"));
+    EXPECT_TRUE(lines[4].contains("UNAVAIL") && lines[4].endsWith("Slot-B  Varnelo Quad TB2 enclosure 2  was /dev/disk91"));
 
     // Columns line up whatever the widths: HEALTH is where each pool's health starts.
     const qsizetype health = lines[0].indexOf("HEALTH");
