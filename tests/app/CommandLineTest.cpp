@@ -5,7 +5,6 @@
 #include "support/FakeTool.h"
 #include "support/StandInElevator.h"
 
-#include <QCommandLineParser>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,50 +16,6 @@
 #include <vector>
 
 namespace {
-
-TEST(CommandLine, OnlyListingHelpAndVersionRunWithoutADisplay)
-{
-    const QList<std::pair<QStringList, bool>> cases = {
-        {{}, false},
-        {{"--registry", "r.json", "--list", "--json"}, true},
-        {{"-h"}, true},
-        {{"--version"}, true},
-        {{"--json"}, true},  // refused, and that needs no display either
-        {{"--", "--list"}, false},
-    };
-    for (const auto& [args, headless] : cases) {
-        std::vector<QByteArray> bytes{"tarnwell"};
-        for (const QString& a : args)
-            bytes.push_back(a.toUtf8());
-        std::vector<const char*> argv;
-        for (const QByteArray& b : bytes)
-            argv.push_back(b.constData());
-        EXPECT_EQ(CommandLine::isHeadless(int(argv.size()), argv.data()), headless) << args.join(' ').toStdString();
-    }
-}
-
-TEST(CommandLine, OptionsThatDoNotFitTogetherAreRefused)
-{
-    const QList<std::pair<QStringList, bool>> cases = {
-        {{"--list"}, true},
-        {{"--list", "--json", "--registry", "f.json"}, true},
-        {{"--json"}, false},
-        {{"--list", "extra"}, false},
-    };
-    for (const auto& [args, ok] : cases) {
-        QCommandLineParser parser;
-        CommandLine::addOptions(parser);
-        ASSERT_TRUE(parser.parse(QStringList{"tarnwell"} + args)) << parser.errorText().toStdString();
-        QString error;
-        const auto options = CommandLine::read(parser, &error);
-        EXPECT_EQ(error.isEmpty(), ok) << args.join(' ').toStdString() << ": " << error.toStdString();
-        if (ok) {
-            EXPECT_TRUE(options.list);
-            EXPECT_EQ(options.json, args.contains("--json"));
-        }
-    }
-}
-
 
 // zfs-fuse's texts for one RAID-Z on the enclosure's bays A to C, its member
 // in bay B gone, and one ejected pool.
@@ -112,31 +67,24 @@ TEST_F(ListTest, PrintsPoolsMembersAndBaysAsJson)
     EXPECT_TRUE(err_.isEmpty());
 
     const QJsonObject listing = QJsonDocument::fromJson(out_.toUtf8()).object();
-    EXPECT_TRUE(listing["ejectedScanned"].toBool());
-    EXPECT_TRUE(listing["note"].isNull());
-    const QJsonArray pools = listing["pools"].toArray();
-    ASSERT_EQ(pools.size(), 2) << out_.toStdString();
-    EXPECT_EQ(pools[0]["name"].toString(), "tank");
-    EXPECT_EQ(pools[0]["mode"].toString(), "RaidZ");
-    EXPECT_EQ(pools[0]["health"].toString(), "DEGRADED");
-    QStringList members;
-    for (const auto& v : pools[0]["members"].toArray()) {
-        const QJsonObject m = v.toObject();
-        members << m["name"].toString() + " " + m["state"].toString() + " " + m["slot"].toString();
+    EXPECT_TRUE(listing["ejectedScanned"].toBool() && listing["note"].isNull());
+    QStringList seen;
+    for (const QJsonValue& v : listing["pools"].toArray()) {
+        const QJsonObject p = v.toObject();
+        seen << p["name"].toString() + " " + p["mode"].toString() + " " + p["health"].toString();
+        for (const QJsonValue& m : p["members"].toArray())
+            seen << "  " + m["name"].toString() + " " + m["state"].toString() + " " + m["slot"].toString();
     }
     // Two bays are empty: where the missing member sat cannot be told.
-    EXPECT_EQ(members, (QStringList{"disk2 ONLINE Slot-A", "15716633708778441744 UNAVAIL unknown",
-                                    "disk4 ONLINE Slot-C"}));
-    EXPECT_EQ(pools[1]["name"].toString(), "archive");
-    EXPECT_EQ(pools[1]["health"].toString(), "EJECTED");
-    EXPECT_TRUE(pools[1]["size"].isNull());
+    EXPECT_EQ(seen, (QStringList{"tank RaidZ DEGRADED", "  disk2 ONLINE Slot-A",
+                                 "  15716633708778441744 UNAVAIL unknown", "  disk4 ONLINE Slot-C",
+                                 "archive  EJECTED"}));
 
     // The refresh the Update button runs: list, status and the ejected pools, at once.
     QStringList verbs;
     for (const QStringList& c : zpool_.calls())
         verbs << c.join(' ');
-    verbs.sort();
-    EXPECT_EQ(verbs, (QStringList{"import", "list", "status -L"}));
+    EXPECT_EQ(QSet(verbs.begin(), verbs.end()), (QSet<QString>{"import", "list", "status -L"}));
 }
 
 TEST_F(ListTest, NoPoolsIsAnAnswerToo)

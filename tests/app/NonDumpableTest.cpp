@@ -21,17 +21,16 @@ TEST(Session, TarnwellsDescriptorsAreNotTheUsersToReach)
     tarnwell.start("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
                                         TARNWELL_BINARY_DIR "/src/tarnwell"});
     ASSERT_TRUE(tarnwell.waitForStarted());
-    const QByteArray fds = "/proc/" + QByteArray::number(tarnwell.processId()) + "/fd";
-    // Once it runs, its /proc entries belong to root, not to the user it runs as.
+    const QString proc = "/proc/" + QString::number(tarnwell.processId());
+    // Once it runs as the window, which `tarnwell` becomes, its /proc entries belong to root, not to its user.
     struct stat st {};
     bool started = false, guarded = false;
     for (QDeadlineTimer t(10000); !t.hasExpired() && !guarded; QThread::msleep(50)) {
-        started = started || QFile::symLinkTarget("/proc/" + QString::number(tarnwell.processId()) + "/exe")
-                                 .endsWith("/tarnwell-gui");  // the window, which `tarnwell` becomes
-        guarded = started && ::stat(fds.constData(), &st) == 0 && st.st_uid == 0;
+        started = started || QFile::symLinkTarget(proc + "/exe").endsWith("/tarnwell-gui");
+        guarded = started && ::stat(QFile::encodeName(proc + "/fd").constData(), &st) == 0 && st.st_uid == 0;
     }
     EXPECT_TRUE(started);
-    EXPECT_TRUE(guarded) << "owner of " << fds.constData() << ": " << st.st_uid;
+    EXPECT_TRUE(guarded) << "owner of its fds: " << st.st_uid;
     tarnwell.kill();
     tarnwell.waitForFinished();
 }

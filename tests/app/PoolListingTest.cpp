@@ -46,48 +46,30 @@ RaidList samplePools()
     return {tank, old};
 }
 
+// What the listing through zpool's own texts leaves out: the fields that are
+// ours, absent ones as null, and names that need escaping.
 TEST(PoolListing, JsonCarriesEveryFieldWithAbsentOnesAsNull)
 {
-    const QByteArray text = PoolListing::json(samplePools());
+    RaidList sample = samplePools();
+    const QString odd = QStringLiteral("q\"b\\s\tn\x01 \u00e9\u6c60");
+    *sample[1]->Name = odd;
+    const QByteArray text = PoolListing::json(sample);
     QJsonParseError err;
     const QJsonArray pools = QJsonDocument::fromJson(text, &err).array();
     ASSERT_EQ(err.error, QJsonParseError::NoError) << text.constData();
     ASSERT_EQ(pools.size(), 2);
-
-    const QJsonObject tank = pools[0].toObject();
-    EXPECT_EQ(tank["name"].toString(), "tank");
-    EXPECT_EQ(tank["mode"].toString(), "RaidZ");
-    EXPECT_EQ(tank["capacity"].toString(), "0%");
-    EXPECT_EQ(tank["health"].toString(), "DEGRADED");
-    const QJsonArray members = tank["members"].toArray();
+    EXPECT_EQ(pools[0]["capacity"].toString(), "0%");
+    const QJsonArray members = pools[0]["members"].toArray();
     ASSERT_EQ(members.size(), 3);
-    EXPECT_EQ(members[1]["name"].toString(), "15716633708778441744");
-    EXPECT_EQ(members[1]["state"].toString(), "UNAVAIL");
-    EXPECT_EQ(members[1]["slot"].toString(), "Slot-B");
     EXPECT_EQ(members[1]["others"].toString(), "was /dev/disk91");
     EXPECT_EQ(members[0]["others"].toString(), "");
     EXPECT_TRUE(members[2]["slot"].isNull());
     EXPECT_EQ(members[1]["enclosure"].toString(), "Varnelo Quad TB2 enclosure 2");
     EXPECT_TRUE(members[0]["enclosure"].isNull());
     EXPECT_EQ(members[2].toObject().keys().size(), 8);
-
-    const QJsonObject old = pools[1].toObject();
+    EXPECT_EQ(pools[1]["name"].toString(), odd);
     for (const char* key : {"mode", "size", "alloc", "free", "capacity"})
-        EXPECT_TRUE(old[key].isNull()) << key;
-    EXPECT_EQ(old["members"].toArray().size(), 0);
-}
-
-TEST(PoolListing, JsonEscapesWhatZpoolMayPrint)
-{
-    auto p = std::make_shared<RaidInfo>();
-    const QString odd = QStringLiteral("q\"b\\s\tn\x01 \u00e9\u6c60");
-    p->Name = odd;
-    const QByteArray text = PoolListing::json({p});
-    QJsonParseError err;
-    const QJsonArray pools = QJsonDocument::fromJson(text, &err).array();
-    ASSERT_EQ(err.error, QJsonParseError::NoError) << text.constData();
-    EXPECT_EQ(pools[0]["name"].toString(), odd);
-
+        EXPECT_TRUE(pools[1][key].isNull()) << key;
     EXPECT_EQ(PoolListing::json({}), "[]\n");
 }
 
@@ -95,13 +77,9 @@ TEST(PoolListing, TableAlignsPoolsAndListsMembersUnderTheirPool)
 {
     const QStringList lines = PoolListing::table(samplePools()).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 7) << PoolListing::table(samplePools()).toStdString();
-    EXPECT_TRUE(lines[0].startsWith("NAME"));
-    EXPECT_TRUE(lines[1].startsWith("tank "));
-    EXPECT_TRUE(lines[2].trimmed().startsWith("MEMBER"));
-    EXPECT_TRUE(lines[3].trimmed().startsWith("disk90"));
-    EXPECT_TRUE(lines[4].contains("UNAVAIL"));
-    EXPECT_TRUE(lines[4].endsWith("Slot-B  Varnelo Quad TB2 enclosure 2  was /dev/disk91"));
-    EXPECT_TRUE(lines[6].startsWith("a very long pool name"));
+    EXPECT_TRUE(lines[0].startsWith("NAME") && lines[1].startsWith("tank ") && lines[2].trimmed().startsWith("MEMBER") &&
+                lines[3].trimmed().startsWith("disk90") && lines[6].startsWith("a very long pool name"));
+    EXPECT_TRUE(lines[4].contains("UNAVAIL") && lines[4].endsWith("Slot-B  Varnelo Quad TB2 enclosure 2  was /dev/disk91"));
 
     // Columns line up whatever the widths: HEALTH is where each pool's health starts.
     const qsizetype health = lines[0].indexOf("HEALTH");

@@ -17,6 +17,7 @@ TEST(Launcher, OnlyTheWindowLoadsTheWidgets)
         {{"--help"}, false, 0, "--list"},
         {{"--list", "--registry", "/nonexistent/registry.json"}, false, 1, "cannot read the registry fixture"},
         {{"--json"}, false, 1, "--json goes with --list"},
+        {{"--list", "extra"}, false, 1, "unexpected argument: extra"},
         {{"--registry", "/nonexistent/registry.json"}, true, 1, "cannot read the registry fixture"},
         // "--list" is the fixture's name here, so this asks for the window.
         {{"--registry", "--list"}, true, 1, "cannot read the registry fixture --list"},

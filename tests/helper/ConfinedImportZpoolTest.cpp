@@ -11,14 +11,9 @@
 #include <sys/statvfs.h>
 
 namespace {
-class ImportOnRealZpool : public RealZpool::Test {
+class OnRealZpool : public RealZpool::Test {
 protected:
-    ImportOnRealZpool() : RealZpool::Test(1) {}
-};
-
-class SystemPoolOnRealZpool : public RealZpool::Test {
-protected:
-    SystemPoolOnRealZpool() : RealZpool::Test(1) {}
+    OnRealZpool() : RealZpool::Test(1) {}
 };
 
 QList<MountEntry> mountsOf(const QString& pool)
@@ -31,7 +26,7 @@ QList<MountEntry> mountsOf(const QString& pool)
 }
 }  // namespace
 
-TEST_F(ImportOnRealZpool, SetuidHasNoEffectAndNothingMountsThroughALink)
+TEST_F(OnRealZpool, SetuidHasNoEffectAndNothingMountsThroughALink)
 {
     const QString pool = scratch->createPool({scratch->dev(0)});
     // A dataset with a setuid program, and one whose mount point will be a link to a system folder.
@@ -84,7 +79,7 @@ TEST_F(ImportOnRealZpool, SetuidHasNoEffectAndNothingMountsThroughALink)
 
 // A pool whose file system is /home (in the helper's own mount namespace) is
 // the system's: no operation touches it or its disks, while it stays as it was.
-TEST_F(SystemPoolOnRealZpool, NothingTouchesThePoolOrDisksOfTheSystem)
+TEST_F(OnRealZpool, NothingTouchesThePoolOrDisksOfTheSystem)
 {
     const QString pool = scratch->createPool({scratch->dev(0)});
     QString mountPoint;

@@ -51,14 +51,6 @@ inline std::string scan(const RaidScan& s)
         .toStdString();
 }
 
-inline std::vector<std::string> pools(const RaidList& list)
-{
-    std::vector<std::string> out;
-    for (const RaidInfoPtr& r : list)
-        out.push_back(pool(*r));
-    return out;
-}
-
 // Each pool followed by its members, indented; a member's mode and pool are
 // left out where they are its pool's, and then no errors and no other text.
 inline std::vector<std::string> poolsWithMembers(const RaidList& list)

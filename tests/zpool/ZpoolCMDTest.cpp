@@ -12,14 +12,11 @@
 // The worker against a recording stand-in zpool. Tests run as root, so the
 // administrator verbs reach the stand-in directly.
 namespace {
-struct Posted {
-    UserInfo info;
-    QThread* thread;
-};
+struct Posted { UserInfo info; QThread* thread; };
 
-UserInfo finish(const QString& verb, const char* isRoot)
+UserInfo finish(const QString& verb)
 {
-    return {{"CMD", verb}, {"isRoot", isRoot}};
+    return {{"CMD", verb}, {"isRoot", "YES"}};
 }
 
 UserInfo request(const QString& verb, const QString& pool)
@@ -49,11 +46,9 @@ protected:
     QMutex mutex;
     std::vector<Posted> posted;
 };
-
 }  // namespace
 
-
-TEST_F(Worker, UnknownVerbRunsNothingAndAKnownOneReturnsWhatItsRunnerSaw)
+TEST_F(Worker, UnknownVerbRunsNothingAndAKnownOneReturnsWhatItsRunnerSawOrCanceled)
 {
     for (const char* verb : {"OFFLINE", "list", "EJECT ", "", "CREATE"})
         EXPECT_EQ(zpool.runCMD(verb, "tank", "disk3"), QString()) << verb;
@@ -66,6 +61,16 @@ TEST_F(Worker, UnknownVerbRunsNothingAndAKnownOneReturnsWhatItsRunnerSaw)
     tool.setOutput("export", "exported\n");
     tool.setError("export", "cannot export\n");
     EXPECT_EQ(zpool.runCMD("EJECT", "tank"), "exported\n");  // the administrator one, stdout
+
+    // A cancelled authorization still posts.
+    tool.clearCalls();
+    const size_t before = posts().size();
+    StandInElevator elevator;
+    elevator.answer("cancel");
+    EXPECT_EQ(zpool.runCMD("EJECT", "tank"), "Canceled");
+    EXPECT_TRUE(tool.calls().isEmpty());
+    ASSERT_EQ(posts().size(), before + 1);
+    EXPECT_EQ(posts().back().info, finish("EJECT"));
 }
 
 TEST_F(Worker, ThreadedRunsTakeTurnsAndAllPostOnTheirOwnThreads)
@@ -92,11 +97,18 @@ TEST_F(Worker, ThreadedRunsTakeTurnsAndAllPostOnTheirOwnThreads)
                            "start import c\nend import c\n");
     const auto p = posts();
     ASSERT_EQ(p.size(), 3u);
-    EXPECT_EQ(p[0].info, finish("EJECT", "YES"));
-    EXPECT_EQ(p[1].info, finish("DELETE", "YES"));
-    EXPECT_EQ(p[2].info, finish("MOUNT", "YES"));
+    EXPECT_EQ(p[0].info, finish("EJECT"));
+    EXPECT_EQ(p[1].info, finish("DELETE"));
+    EXPECT_EQ(p[2].info, finish("MOUNT"));
     for (const Posted& one : p)
         EXPECT_NE(one.thread, QThread::currentThread());
+
+    {  // destruction waits for its threads
+        ZpoolCMD local(center);
+        local.setZpoolPath(writeShellScript(tool.dir(), "slow-zpool", "sleep 0.3\n"));
+        local.startThread(request("MOUNT", "x"));
+    }
+    EXPECT_EQ(posts().size(), 4u);
 }
 
 TEST_F(Worker, ThreadThatIsCancelledBeforeItBeginsRunsNothing)
@@ -116,7 +128,7 @@ TEST_F(Worker, ThreadThatIsCancelledBeforeItBeginsRunsNothing)
     zpool.waitForThreads();
     EXPECT_EQ(tool.calls(), (QList<QStringList>{{"import", "b"}}));
     ASSERT_EQ(posts().size(), 1u);
-    EXPECT_EQ(posts()[0].info, finish("MOUNT", "YES"));
+    EXPECT_EQ(posts()[0].info, finish("MOUNT"));
 
     n = 0;
     zpool.startThread(request("DELETE", "c"));
@@ -126,25 +138,4 @@ TEST_F(Worker, ThreadThatIsCancelledBeforeItBeginsRunsNothing)
     zpool.waitForThreads();
     EXPECT_EQ(tool.calls().size(), 1);
     EXPECT_EQ(posts().size(), 1u);
-}
-
-TEST_F(Worker, DestructionWaitsForItsThreads)
-{
-    {
-        ZpoolCMD local(center);
-        local.setZpoolPath(writeShellScript(tool.dir(), "slow-zpool", "sleep 0.3\n"));
-        local.startThread(request("MOUNT", "x"));
-    }
-    ASSERT_EQ(posts().size(), 1u);
-    EXPECT_EQ(posts()[0].info, finish("MOUNT", "YES"));
-}
-
-TEST_F(Worker, CancelledAuthorizationStillPosts)
-{
-    StandInElevator elevator;
-    elevator.answer("cancel");
-    EXPECT_EQ(zpool.runCMD("EJECT", "tank"), "Canceled");
-    EXPECT_TRUE(tool.calls().isEmpty());
-    ASSERT_EQ(posts().size(), 1u);
-    EXPECT_EQ(posts()[0].info, finish("EJECT", "YES"));
 }

@@ -52,33 +52,23 @@ protected:
 
     static RaidInfoPtr find(const RaidList& list, const QString& name)
     {
-        for (const RaidInfoPtr& r : list) {
-            if (r->Name == name)
-                return r;
-        }
-        return nullptr;
+        const auto it = std::find_if(list.begin(), list.end(), [&](const RaidInfoPtr& r) { return r->Name == name; });
+        return it == list.end() ? nullptr : *it;
     }
     static std::string picture(const RaidList& list, const QString& name)
     {
         const RaidInfoPtr r = find(list, name);
         return r ? PoolTestText::pool(*r) : "<absent>";
     }
-    static std::vector<std::string> members(const RaidList& list, const QString& pool)
+    // The pool's members as "disk STATE" with no errors, in `mode` of the pool.
+    static void expectMembers(const RaidList& list, const QString& pool, const QString& mode, const QStringList& rows)
     {
-        std::vector<std::string> out;
-        if (const RaidInfoPtr r = find(list, pool)) {
-            for (const RaidStatusPtr& s : r->Status)
-                out.push_back(PoolTestText::member(*s));
-        }
-        return out;
-    }
-    // Each row "disk STATE", with no errors, in `mode` of `pool`.
-    static std::vector<std::string> rows(const QString& pool, const QString& mode, const QStringList& rows)
-    {
-        std::vector<std::string> out;
+        std::vector<std::string> got, want;
+        for (const RaidStatusPtr& s : find(list, pool)->Status)
+            got.push_back(PoolTestText::member(*s));
         for (const QString& r : rows)
-            out.push_back((QString(r).replace(' ', '|') + "|0|0|0|[]|" + mode + "|" + pool).toStdString());
-        return out;
+            want.push_back((QString(r).replace(' ', '|') + "|0|0|0|[]|" + mode + "|" + pool).toStdString());
+        EXPECT_EQ(got, want);
     }
 
     QString rz, mir;
@@ -92,17 +82,15 @@ TEST_F(ParsersOnRealZpool, ReadWhatTheToolReports)
     RaidList list = listStable(&figures);
     EXPECT_EQ(picture(list, rz), figures[rz]);
     EXPECT_EQ(picture(list, mir), figures[mir]);
-    EXPECT_TRUE(figures[rz].ends_with("DEGRADED"));
-    EXPECT_TRUE(figures[mir].ends_with("ONLINE"));
+    EXPECT_TRUE(figures[rz].ends_with("DEGRADED") && figures[mir].ends_with("ONLINE"));
 
     // zfs-fuse has no "status -L"; the product asks for it, the text is the same.
     ASSERT_TRUE(ZpoolStatus::ShowRAIDStatus(run({"status"}), list));
     EXPECT_EQ(find(list, rz)->RaidMode, "RaidZ");
     EXPECT_EQ(find(list, mir)->RaidMode, "Mirror");
-    EXPECT_EQ(members(list, rz), rows(rz, "RaidZ", {scratch->disk(0) + " ONLINE", scratch->disk(1) + " ONLINE",
-                                                    scratch->disk(2) + " OFFLINE"}));
-    EXPECT_EQ(members(list, mir),
-              rows(mir, "Mirror", {"mirror-0 ONLINE", scratch->disk(3) + " ONLINE", scratch->disk(4) + " ONLINE"}));
+    expectMembers(list, rz, "RaidZ",
+                  {scratch->disk(0) + " ONLINE", scratch->disk(1) + " ONLINE", scratch->disk(2) + " OFFLINE"});
+    expectMembers(list, mir, "Mirror", {"mirror-0 ONLINE", scratch->disk(3) + " ONLINE", scratch->disk(4) + " ONLINE"});
     EXPECT_EQ(PoolTestText::scan(*find(list, mir)->scan), "None");
 
     // A scrub reads as running or, on pools this small, already finished.
