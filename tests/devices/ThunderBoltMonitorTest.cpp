@@ -10,10 +10,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+
 using Counts = std::pair<qsizetype, qsizetype>;
 
-// {attached, detached} posted per change of the fixture file. Following the
-// file itself is met in the replace wizard's tests and the user stories.
+// {attached, detached} posted per change of the fixture file. Rewrites in
+// place are followed in the replace wizard's tests.
 TEST(ThunderBoltMonitor, OneNotificationPerEnclosureControllerThatComesOrGoes)
 {
     QTemporaryDir dir;
@@ -32,7 +34,8 @@ TEST(ThunderBoltMonitor, OneNotificationPerEnclosureControllerThatComesOrGoes)
         QSignalSpy reloaded(&registry, &FixtureRegistry::reloaded);
         QFile in(registryFixture(fixture));
         in.open(QIODevice::ReadOnly);
-        writeFile(path, in.readAll());
+        writeFile(path + ".new", in.readAll());  // written aside, renamed over, as scripts do
+        std::rename(qPrintable(path + ".new"), qPrintable(path));
         EXPECT_TRUE(reloaded.wait(5000)) << fixture.toStdString();
         QTest::qWait(200);
         return Counts(posted.count(Notifications::TBDeviceAttached), posted.count(Notifications::TBDeviceDeattached));
