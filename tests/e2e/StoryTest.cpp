@@ -75,11 +75,7 @@ protected:
     QTableView* memberTable() const { return view()->RaidStatusView(); }
     QList<QMessageBox*> alerts() const { return w_->alerts(); }
     void settle() { ASSERT_TRUE(::settle(h_.worker, 60000)); }
-    void clickUpdate()
-    {
-        view()->UpdateBtn()->click();
-        settle();
-    }
+    void clickUpdate() { view()->UpdateBtn()->click(); settle(); }
 
     int poolRow() const
     {

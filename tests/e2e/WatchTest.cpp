@@ -12,7 +12,7 @@ namespace {
 
 class Watch : public OnSandbox {
 protected:
-    Watch() : OnSandbox("watch", 1, 740, "2G") {}
+    Watch() : OnSandbox("watch", 1, 740, "4G") {}
     void TearDown() override
     {
         for (QProcess* p : {&tarnwell_, &standIn_, &bus_}) {
@@ -77,8 +77,8 @@ TEST_F(Watch, VerifyStartsAndStopsAndAPulledDiskIsToldOnceWithItsBayAndEnclosure
     const std::optional<QString> mount = PoolMountPoint::find(pool + "v");
     ASSERT_TRUE(mount);
     int status = -1;
-    runTool("/bin/dd", {"if=/dev/urandom", "of=" + *mount + "/photos.bin", "bs=1M", "count=600"}, &status);
-    ASSERT_EQ(status, 0);
+    const QString dd = runTool("/bin/dd", {"if=/dev/urandom", "of=" + *mount + "/photos.bin", "bs=1M", "count=600"}, &status);
+    ASSERT_EQ(status, 0) << dd.toStdString();
     ASSERT_TRUE(cmd.run("VERIFY", pool + "v").ok());
     std::optional<RaidScan> s = scan();
     ASSERT_TRUE(s);

@@ -41,10 +41,7 @@ inline QString mainwinData(const QString& name) { return QStringLiteral(TARNWELL
 inline bool waitUntil(const std::function<bool()>& done, int ms = 5000) { return QTest::qWaitFor(done, ms); }
 
 // Until every job handed to the worker has its result delivered.
-inline bool settle(SerialWorker& worker, int ms = 15000)
-{
-    return QTest::qWaitFor([&] { return !worker.isBusy(); }, ms);
-}
+inline bool settle(SerialWorker& worker, int ms = 15000) { return QTest::qWaitFor([&] { return !worker.isBusy(); }, ms); }
 
 // The alerts open on `window`, oldest first.
 inline QList<QMessageBox*> openAlerts(QWidget* window)
