@@ -59,25 +59,6 @@ QStringList ZpoolCreate::arguments(const QStringList& options, const QString& na
     return args;
 }
 
-const ZpoolShape& ZpoolCreate::shape()
-{
-    // What the helper lets through is wider than what the panel sends: the
-    // options a user may type into the panel's option field.
-    using V = ZpoolShape::Value;
-    static const ZpoolShape s{Subcommand,
-                              {{"-f", V::None},
-                               {"-n", V::None},
-                               {"-d", V::None},
-                               {"-o", V::Property},
-                               {"-O", V::Property},
-                               {"-m", V::MountPoint},
-                               {"-R", V::AltRoot}},
-                              2,
-                              -1,
-                              true};
-    return s;
-}
-
 QStringList ZpoolCreate::confinedOptions()
 {
     return {QStringLiteral("-O"), QStringLiteral("setuid=off"), QStringLiteral("-O"), QStringLiteral("devices=off")};

@@ -1,5 +1,5 @@
 #pragma once
-#include "zpool/ZpoolShape.h"
+#include "zpool/ZpoolOutput.h"
 
 #include <QString>
 #include <QStringList>
@@ -25,7 +25,6 @@ QStringList splitOptionsText(const QString& text);
 // "create", the options, the name as one argument, the layout word if any, the devices.
 QStringList arguments(const QStringList& options, const QString& name, Layout layout,
                       const QStringList& devices);
-const ZpoolShape& shape();
 
 // What the privileged helper adds to every create, after the user's options:
 // no setuid programs and no device nodes take effect on the new pool.

@@ -1,5 +1,5 @@
 #pragma once
-#include "zpool/ZpoolShape.h"
+#include "zpool/ZpoolOutput.h"
 
 #include <QStringList>
 
@@ -8,5 +8,4 @@ namespace ZpoolDestroy {
 using Result = ZpoolOutput;
 
 QStringList arguments(const QString& pool);
-const ZpoolShape& shape();
 }  // namespace ZpoolDestroy

@@ -8,9 +8,3 @@ QStringList ZpoolDetach::arguments(const QString& pool, const QString& device)
 {
     return {Subcommand, pool, device};
 }
-
-const ZpoolShape& ZpoolDetach::shape()
-{
-    static const ZpoolShape s{Subcommand, {}, 2, 2, true};
-    return s;
-}

@@ -1,5 +1,5 @@
 #pragma once
-#include "zpool/ZpoolShape.h"
+#include "zpool/ZpoolOutput.h"
 
 #include <QStringList>
 
@@ -8,5 +8,4 @@ namespace ZpoolDetach {
 using Result = ZpoolOutput;
 
 QStringList arguments(const QString& pool, const QString& device);
-const ZpoolShape& shape();
 }  // namespace ZpoolDetach

@@ -13,9 +13,3 @@ QStringList ZpoolImport::confinedArguments(const QString& pool, const QString& a
 {
     return {Subcommand, QStringLiteral("-o"), ConfinedMountOptions, QStringLiteral("-R"), altroot, pool};
 }
-
-const ZpoolShape& ZpoolImport::shape()
-{
-    static const ZpoolShape s{Subcommand, {}, 1, 1, false};
-    return s;
-}

@@ -1,5 +1,5 @@
 #pragma once
-#include "zpool/ZpoolShape.h"
+#include "zpool/ZpoolOutput.h"
 
 #include <QStringList>
 
@@ -14,5 +14,4 @@ QStringList arguments(const QString& pool);
 // without "=", and both prefix every mount point with `-R`'s root.
 QStringList confinedArguments(const QString& pool, const QString& altroot);
 inline const QString ConfinedMountOptions = QStringLiteral("nosuid,nodev");
-const ZpoolShape& shape();
 }  // namespace ZpoolImport

@@ -68,12 +68,6 @@ QStringList ZpoolImportScan::arguments()
     return {Subcommand};
 }
 
-const ZpoolShape& ZpoolImportScan::shape()
-{
-    static const ZpoolShape s{Subcommand, {}, 0, 0, false};
-    return s;
-}
-
 void ZpoolImportScan::ShowUnimportRAID(const QString& text, Result& pools)
 {
     ShowUnimportRAID(ZpoolText::bytesOf(text), pools);

@@ -1,6 +1,6 @@
 #pragma once
 #include "zpool/RaidInfo.h"
-#include "zpool/ZpoolShape.h"
+#include "zpool/ZpoolOutput.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -11,7 +11,6 @@ namespace ZpoolImportScan {
 using Result = RaidList;
 
 QStringList arguments();
-const ZpoolShape& shape();
 
 // Appends one record per importable pool to `pools`, with the devices its
 // configuration lists in ejectedDisks. Logs "no pools available to import"

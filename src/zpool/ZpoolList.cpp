@@ -57,11 +57,11 @@ struct ListColumns {
     }
 };
 
-std::optional<QString> column(const Fields& f, qsizetype col, qsizetype surplus)
+std::optional<QString> column(const Fields& f, qsizetype col, qsizetype surplus, ZpoolText::Recent& recent)
 {
     if (col < 0)
         return std::nullopt;
-    return ZpoolText::decode(f[col + surplus]);
+    return recent(f[col + surplus]);
 }
 
 bool isListHeaderLine(Bytes line)
@@ -73,12 +73,6 @@ bool isListHeaderLine(Bytes line)
 QStringList ZpoolList::arguments()
 {
     return {Subcommand};
-}
-
-const ZpoolShape& ZpoolList::shape()
-{
-    static const ZpoolShape s{Subcommand, {}, 0, -1, false};
-    return s;
 }
 
 ZpoolList::Result ZpoolList::ShowRAIDList(const QString& text)
@@ -105,7 +99,8 @@ ZpoolList::Result ZpoolList::ShowRAIDList(const QByteArray& text)
     const char* const textEnd = text.constData() + text.size();
     ListColumns columns;
     bool reading = !hasHeader;
-    ZpoolText::Recent health;
+    // Pools of one make repeat their sizes; equal values share one string.
+    ZpoolText::Recent health, size, alloc, free, cap;
     forEachLine(text, [&](Bytes line) {
         const Fields f = splitFields(line, textEnd);
         if (ListColumns::isHeader(f)) {
@@ -119,10 +114,10 @@ ZpoolList::Result ZpoolList::ShowRAIDList(const QByteArray& text)
         const qsizetype surplus = f.size() - columns.count;
         auto info = std::make_shared<RaidInfo>();
         info->Name = joined(f, 0, surplus);
-        info->Size = column(f, columns.size, surplus);
-        info->Alloc = column(f, columns.alloc, surplus);
-        info->Free = column(f, columns.free, surplus);
-        info->Capacity = column(f, columns.cap, surplus);
+        info->Size = column(f, columns.size, surplus, size);
+        info->Alloc = column(f, columns.alloc, surplus, alloc);
+        info->Free = column(f, columns.free, surplus, free);
+        info->Capacity = column(f, columns.cap, surplus, cap);
         if (columns.health >= 0)
             info->Health = health(f[columns.health + surplus]);
         pools.append(std::move(info));

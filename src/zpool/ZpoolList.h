@@ -1,6 +1,6 @@
 #pragma once
 #include "zpool/RaidInfo.h"
-#include "zpool/ZpoolShape.h"
+#include "zpool/ZpoolOutput.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -10,7 +10,6 @@ namespace ZpoolList {
 using Result = RaidList;
 
 QStringList arguments();
-const ZpoolShape& shape();
 
 // The pools, or an empty list when the text carries a failure marker
 // ("no pools available", "Failed to load ZFS module stack."). Linear in the

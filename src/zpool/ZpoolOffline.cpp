@@ -8,9 +8,3 @@ QStringList ZpoolOffline::arguments(const QString& pool, const QString& device)
 {
     return {Subcommand, pool, device};
 }
-
-const ZpoolShape& ZpoolOffline::shape()
-{
-    static const ZpoolShape s{Subcommand, {}, 2, -1, true};
-    return s;
-}

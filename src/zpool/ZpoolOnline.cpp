@@ -8,9 +8,3 @@ QStringList ZpoolOnline::arguments(const QString& pool, const QString& device)
 {
     return {Subcommand, pool, device};
 }
-
-const ZpoolShape& ZpoolOnline::shape()
-{
-    static const ZpoolShape s{Subcommand, {}, 2, -1, true};
-    return s;
-}

@@ -8,9 +8,3 @@ QStringList ZpoolReplace::arguments(const QString& pool, const QString& oldDevic
 {
     return {Subcommand, QStringLiteral("-f"), pool, oldDevice, newDevice};
 }
-
-const ZpoolShape& ZpoolReplace::shape()
-{
-    static const ZpoolShape s{Subcommand, {{"-f", ZpoolShape::Value::None}}, 2, 3, true};
-    return s;
-}

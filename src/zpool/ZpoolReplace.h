@@ -1,5 +1,5 @@
 #pragma once
-#include "zpool/ZpoolShape.h"
+#include "zpool/ZpoolOutput.h"
 
 #include <QStringList>
 
@@ -9,5 +9,4 @@ namespace ZpoolReplace {
 using Result = ZpoolOutput;
 
 QStringList arguments(const QString& pool, const QString& oldDevice, const QString& newDevice);
-const ZpoolShape& shape();
 }  // namespace ZpoolReplace

@@ -14,9 +14,3 @@ QStringList ZpoolScrub::stopArguments(const QString& pool)
 {
     return {Subcommand, Stop, pool};
 }
-
-const ZpoolShape& ZpoolScrub::shape()
-{
-    static const ZpoolShape s{Subcommand, {{Stop, ZpoolShape::Value::None}}, 1, 1, false};
-    return s;
-}

@@ -1,5 +1,5 @@
 #pragma once
-#include "zpool/ZpoolShape.h"
+#include "zpool/ZpoolOutput.h"
 
 #include <QStringList>
 
@@ -11,5 +11,4 @@ using Result = ZpoolOutput;
 
 QStringList arguments(const QString& pool);
 QStringList stopArguments(const QString& pool);
-const ZpoolShape& shape();  // both forms
 }  // namespace ZpoolScrub

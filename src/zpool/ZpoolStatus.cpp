@@ -34,14 +34,6 @@ QStringList ZpoolStatus::arguments()
     return {Subcommand, QStringLiteral("-L")};
 }
 
-const ZpoolShape& ZpoolStatus::shape()
-{
-    using V = ZpoolShape::Value;
-    static const ZpoolShape s{
-        Subcommand, {{"-L", V::None}, {"-P", V::None}, {"-v", V::None}, {"-x", V::None}}, 0, -1, false};
-    return s;
-}
-
 ZpoolStatus::Result ZpoolStatus::ShowRAIDStatus(const QString& text, const RaidList& pools)
 {
     return ShowRAIDStatus(ZpoolText::bytesOf(text), pools);

@@ -1,6 +1,6 @@
 #pragma once
 #include "zpool/RaidInfo.h"
-#include "zpool/ZpoolShape.h"
+#include "zpool/ZpoolOutput.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -11,7 +11,6 @@ namespace ZpoolStatus {
 using Result = bool;
 
 QStringList arguments();
-const ZpoolShape& shape();
 
 // Fills RaidMode, Status and scan of the pools in `pools` that the text names.
 // Linear in the size of the text; works on the tool's bytes.

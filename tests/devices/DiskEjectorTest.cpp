@@ -66,15 +66,10 @@ TEST(Ejector, UnmountsEveryVolumeOfTheDiskDesktopFirst)
         writeShellScript(root.path(), "umount", tool);
         writeFile(root.filePath(QString(c.works) + ".works"), {});
 
-        DiskEjectorPaths paths;
-        paths.devDir = root.filePath("dev");
-        paths.sysClassBlock = root.filePath("sys");
-        paths.mountInfo = root.filePath("mountinfo");
-        paths.udisksctl = root.filePath(c.udisks ? "udisksctl" : "no-udisksctl");
-        paths.umountCandidates = {root.filePath("no-umount"), root.filePath("umount")};
-        paths.requireBlockDevice = false;
+        const DiskEjectorPaths paths{root.filePath("dev"), root.filePath("sys"), root.filePath("mountinfo"),
+                                     root.filePath(c.udisks ? "udisksctl" : "no-udisksctl"),
+                                     {root.filePath("no-umount"), root.filePath("umount")}, false};
         EXPECT_EQ(DiskEjector(paths).eject(root.filePath(QString("dev/") + c.disk)), QString());
-
         QFile f(root.filePath("calls"));
         const QString calls = f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
         EXPECT_EQ(calls.split('\n', Qt::SkipEmptyParts).replaceInStrings(root.filePath("dev/"), ""),

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
@@ -22,10 +21,8 @@ QString address(int bus, int device)
 
 // A sysfs laid out like the real one: routers nested below their NHI and
 // linked from bus/thunderbolt/devices, hotplug ports named in bus/pci/slots.
-// machine() builds the host of the checks and keeps the paths rows change.
 struct FakeSysfs {
     QTemporaryDir dir;
-    QHash<QString, QString> udev;  // "sda/ID_MODEL_ENC" -> value
     int ata = 0;
     QString hostRouter, e1, chain, portB;
 
@@ -53,11 +50,11 @@ struct FakeSysfs {
                    bool authorized, const QByteArray& type = "thunderbolt_device")
     {
         const QString at = busLink(parent + "/" + name, type);
-        const QMap<QString, QByteArray> attributes{
-            {"vendor", id.split(':')[0]}, {"device", id.split(':')[1]}, {"vendor_name", "Varnelo"},
-            {"device_name", "Varnelo Quad"}, {"unique_id", uuid}, {"authorized", authorized ? "1" : "0"}};
-        for (auto a = attributes.begin(); a != attributes.end(); ++a)
-            file(at + "/" + a.key(), a.value());
+        const char* names[] = {"vendor", "device", "vendor_name", "device_name", "unique_id", "authorized"};
+        const QByteArray values[] = {id.split(':')[0], id.split(':')[1], "Varnelo", "Varnelo Quad", uuid,
+                                     authorized ? "1" : "0"};
+        for (int i = 0; i < 6; ++i)
+            file(at + "/" + names[i], values[i]);
         return at;
     }
     QString domain(const QString& nhi, int d)  // with its host router
@@ -132,13 +129,13 @@ QStringList bays(const TBList& enclosures)
 }
 }  // namespace
 
-TEST(SysfsRegistry, OnlyTheEnclosuresOwnDisksAreInItsBays)
+TEST(SysfsRegistry, OnlyTheEnclosuresOwnDisksAreInItsBaysAndUnpluggingIsSeen)
 {
     FakeSysfs fs;
-    fs.udev.insert("sda/ID_MODEL_ENC", "WDC\\x20WD40EFRX-68N32N0\\x20\\x20");
     LogCapture log;
-    SysfsRegistry registry(fs.dir.path(), QString(),
-                           [&](const QString& b, const char* key) { return fs.udev.value(b + "/" + key); });
+    SysfsRegistry registry(fs.dir.path(), QString(), [](const QString& b, const char* key) {
+        return b + "/" + key == "sda/ID_MODEL_ENC" ? "WDC\\x20WD40EFRX-68N32N0\\x20\\x20" : QString();
+    });
     EXPECT_FALSE(registry.isMonitoring());  // a fake root gets no udev monitor
     EXPECT_EQ(scanPicture(scan(registry)),
               (QStringList{"65/771 Varnelo|Varnelo Quad uid=281479277292944 depth=1 parent=- route=1",
@@ -147,10 +144,18 @@ TEST(SysfsRegistry, OnlyTheEnclosuresOwnDisksAreInItsBays)
                            "  Slot-C /dev/sdc HDD 4000GB|SN-sdc|4000787030016 blank",
                            "  Slot-D /dev/sdd HDD 4000GB|SN-sdd|4000787030016 blank",
                            "65/771 Varnelo|Varnelo Quad uid=512 depth=2 parent=281479277292944 route=769"}));
+    int gone = 0;
+    QObject::connect(&registry, &Registry::entriesTerminated, [&](const QList<RegistryEntry>& e) {
+        for (const auto& x : e)
+            gone += x.node()->name.startsWith("pci1b21,612") ? 1 : 0;
+    });
+    QDir(fs.dir.filePath(fs.chain.section('/', 0, -2))).removeRecursively();
     registry.rebuild();
+    EXPECT_EQ(gone, 4);
     EXPECT_EQ(log.lines(), (QStringList{
         "Thunderbolt enclosure 0-301 (Varnelo Quad) is not authorized; its disks are not listed.",
-        "SATA controller 0000:3f:00.0 (1b21:0612) is not inside a Thunderbolt enclosure; its disks are in no bay."}));
+        "SATA controller 0000:3f:00.0 (1b21:0612) is not inside a Thunderbolt enclosure; its disks are in no bay.",
+        "Thunderbolt enclosure 0-1 (Varnelo Quad) cannot be matched with its PCIe devices; its disks are not listed."}));
 }
 
 TEST(SysfsRegistry, EnclosuresAreMatchedOnlyThroughTheirOwnRouters)
@@ -167,7 +172,6 @@ TEST(SysfsRegistry, EnclosuresAreMatchedOnlyThroughTheirOwnRouters)
         std::function<void(FakeSysfs&)> change;
         QStringList bays;
     } rows[] = {
-        {"onboard controller, unauthorized second enclosure", [](FakeSysfs&) {}, {first, "301 uid=512:"}},
         {"chained enclosure", chained("0x41:0x303"), {first, "301 uid=512: A=sde"}},
         {"vendor-65 device of another model in the chain", chained("0x41:0x320"), {first}},
         {"first enclosure with a switch inside",
@@ -205,28 +209,4 @@ TEST(SysfsRegistry, EnclosuresAreMatchedOnlyThroughTheirOwnRouters)
         SysfsRegistry registry(fs.dir.path(), QString());
         EXPECT_EQ(bays(scan(registry)), row.bays) << row.fault;
     }
-}
-
-TEST(SysfsRegistry, UnpluggingIsSeenAtTheNextQuery)
-{
-    FakeSysfs fs;
-    SysfsRegistry registry(fs.dir.path(), QString());
-    int gone = 0;
-    QObject::connect(&registry, &Registry::entriesTerminated, [&](const QList<RegistryEntry>& e) {
-        for (const auto& x : e)
-            gone += x.node()->name.startsWith("pci1b21,612") ? 1 : 0;
-    });
-    QDir(fs.dir.filePath(fs.chain.section('/', 0, -2))).removeRecursively();
-    registry.rebuild();
-    EXPECT_EQ(gone, 4);
-}
-
-TEST(SysfsRegistry, RealSysfsDoesNotBreak)
-{
-    if (!QFileInfo::exists("/sys/devices"))
-        GTEST_SKIP() << "no /sys";
-    SysfsRegistry registry;
-    EXPECT_GT(registry.tree()->size(), 1);
-    for (const QString& line : scanPicture(scan(registry)).filter(QRegularExpression("^\\S")))
-        EXPECT_TRUE(line.startsWith("65/")) << line.toStdString();
 }

@@ -5,23 +5,9 @@
 #include "devices/VRLThunderboltInfo.h"
 #include "support/QtPrinters.h"
 
-#include <QFile>
-#include <QSaveFile>
-
 inline QString registryFixture(const QString& name)
 {
     return QStringLiteral(TARNWELL_TEST_DATA "/registry/") + name;
-}
-
-// Copies a fixture over `target` the way scripts do: write aside, rename.
-inline void replaceFileWith(const QString& source, const QString& target)
-{
-    QFile in(source);
-    in.open(QIODevice::ReadOnly);
-    QSaveFile out(target);
-    out.open(QIODevice::WriteOnly);
-    out.write(in.readAll());
-    out.commit();
 }
 
 // Adds a chain of entries below `parent`, one per "name" or "name@location"
@@ -45,10 +31,9 @@ inline int addPath(RegistryTree& tree, int parent, const QString& components, co
 // Whole-disk media (`content` "" for a blank disk) and partitions below `parent`.
 inline int addMedia(RegistryTree& tree, int parent, const QString& bsd, qint64 size, const QString& content)
 {
-    QVariantMap p{{"Whole", true}, {"Leaf", content.isEmpty()}, {"Open", true}, {"Size", size}, {"Content", content}};
-    if (!bsd.isEmpty())
-        p.insert("BSD Name", bsd);
-    return tree.add(parent, "IOMedia", "Disk Media", p);
+    return tree.add(parent, "IOMedia", "Disk Media",
+                    {{"BSD Name", bsd}, {"Whole", true}, {"Leaf", content.isEmpty()}, {"Open", true}, {"Size", size},
+                     {"Content", content}});
 }
 
 inline int addPartition(RegistryTree& tree, int parent, const QString& bsd, int n, bool open, bool leaf = true)

@@ -3,14 +3,10 @@
 #include "ui/TBInfoWindow.h"
 
 #include "PanelFixture.h"
-#include "base/Notifications.h"
 #include "create/PoolMountPoint.h"
 #include "create/RaidCreator.h"
-#include "devices/FixtureRegistry.h"
-#include "support/FakeTool.h"
 #include "support/MainWinHarness.h"
 #include "support/RealZpool.h"
-#include "support/RegistryFixture.h"
 #include "support/StandInElevator.h"
 #include "zpool/ZpoolCMD.h"
 
@@ -23,59 +19,15 @@
 #include <sys/stat.h>
 
 namespace {
-// The device window on our four disks, which sit in the second of two enclosures.
 class CreateOnRealZpool : public RealZpool::Test {
 protected:
     CreateOnRealZpool() : RealZpool::Test(4) {}
-    void open()
-    {
-        FixtureEnclosure ours{1002, 1, {}};
-        for (int i = 0; i < 4; ++i)
-            ours.disks << FixtureDisk{QStringLiteral("Slot-%1").arg(QChar('A' + i)), scratch->disk(i), 0};
-        RegistryFixture::write(dir.filePath("registry.json"), {{1001, 0, {}}, ours});
-        registry = std::make_unique<FixtureRegistry>(dir.filePath("registry.json"));
-        context.registry = registry.get();
-        context.center = &center;
-        context.worker = &worker;
-        context.dfPath = df.path();
-        // No ejector given: the panel uses the platform's own.
-        window = std::make_unique<TBInfoWindow>(context);
-        window->setZpoolPath(RealZpool::path);
-        center.addObserver(Notifications::TBDevPopupChange, nullptr, [&](const Notification&) { window->TBDevPopupChange(); });
-        center.addObserver(Notifications::CreateRAIDFinish, nullptr, [&](const Notification&) { window->close(); });
-        window->showWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        ASSERT_TRUE(settle(worker));
-        panel = window->diskTableViewCtrl();
-        // zfs-fuse knows no "status -L": the check reads through the wrapper.
-        panel->raidCreator().setPoolsLookup([this] {
-            ZpoolCMD zpool(center);
-            zpool.setZpoolPath(scratch->openZfsWrapper());
-            return PoolRefresh::readPools(zpool, false);
-        });
-        panel->TBDevPopup()->setFocus();
-        QTest::keyClick(panel->TBDevPopup(), Qt::Key_Down);
-        QTest::keyClick(panel->TBDevPopup(), Qt::Key_Down);
-        ASSERT_EQ(panel->numberOfRowsInTableView(), 4);
-    }
-    void create(const QList<int>& rows, const QString& pool)
-    {
-        panel->DiskListView()->clearSelection();
-        for (int row : rows)
-            clickRow(*panel, row);
-        panel->RaidVolumeName()->setText(pool);
-        panel->CreateBtn()->click();
-        ASSERT_TRUE(settle(worker, 60000));
-    }
-
     QTemporaryDir dir;
     std::unique_ptr<FixtureRegistry> registry;
     FakeTool df{"df"};
     NotificationCenter center;
     SerialWorker worker;
     AppContext context;
-    std::unique_ptr<TBInfoWindow> window;
-    DiskTableViewController* panel = nullptr;
 };
 }  // namespace
 
@@ -89,13 +41,47 @@ TEST_F(CreateOnRealZpool, ThePanelCreatesTheChosenRaidZ)
     const group* nobodyGroup = getgrgid(nobody->pw_gid);
     ASSERT_NE(nobodyGroup, nullptr);
     StandInElevator elevator(nobodyUid);
-    ASSERT_NO_FATAL_FAILURE(open());
-    panel->raidCreator().setOwner(QStringLiteral("nobody:") + QString::fromLocal8Bit(nobodyGroup->gr_name));
-    const QString pool = scratch->newPool();
-    ASSERT_NO_FATAL_FAILURE(create({0, 1, 2}, pool));
-    EXPECT_EQ(panel->RaidModePopup()->currentText(), "RAID-Z");
 
-    EXPECT_FALSE(window->isVisible());
+    // Our four disks sit in the second of two enclosures.
+    FixtureEnclosure ours{1002, 1, {}};
+    for (int i = 0; i < 4; ++i)
+        ours.disks << FixtureDisk{QStringLiteral("Slot-%1").arg(QChar('A' + i)), scratch->disk(i), 0};
+    RegistryFixture::write(dir.filePath("registry.json"), {{1001, 0, {}}, ours});
+    registry = std::make_unique<FixtureRegistry>(dir.filePath("registry.json"));
+    context.registry = registry.get();
+    context.center = &center;
+    context.worker = &worker;
+    context.dfPath = df.path();
+    // No ejector given: the panel uses the platform's own.
+    TBInfoWindow window(context);
+    window.setZpoolPath(RealZpool::path);
+    center.addObserver(Notifications::TBDevPopupChange, nullptr, [&](const Notification&) { window.TBDevPopupChange(); });
+    center.addObserver(Notifications::CreateRAIDFinish, nullptr, [&](const Notification&) { window.close(); });
+    window.showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(settle(worker));
+    DiskTableViewController* panel = window.diskTableViewCtrl();
+    // zfs-fuse knows no "status -L": the check reads through the wrapper.
+    panel->raidCreator().setPoolsLookup([this] {
+        ZpoolCMD zpool(center);
+        zpool.setZpoolPath(scratch->openZfsWrapper());
+        return PoolRefresh::readPools(zpool, false);
+    });
+    panel->raidCreator().setOwner(QStringLiteral("nobody:") + QString::fromLocal8Bit(nobodyGroup->gr_name));
+    panel->TBDevPopup()->setFocus();
+    QTest::keyClick(panel->TBDevPopup(), Qt::Key_Down);
+    QTest::keyClick(panel->TBDevPopup(), Qt::Key_Down);
+    ASSERT_EQ(panel->numberOfRowsInTableView(), 4);
+
+    const QString pool = scratch->newPool();
+    for (int row : {0, 1, 2})
+        clickRow(*panel, row);
+    panel->RaidVolumeName()->setText(pool);
+    panel->CreateBtn()->click();
+    ASSERT_TRUE(settle(worker, 60000));
+    EXPECT_EQ(panel->RaidModePopup()->currentText(), "RAID-Z");
+    EXPECT_FALSE(window.isVisible());
+
     ASSERT_TRUE(RealZpool::listed(pool));
     const QString status = RealZpool::run({"status", pool});
     EXPECT_TRUE(status.contains("raidz1-0")) << qPrintable(status);
