@@ -21,7 +21,7 @@ static RaidList pools(const QString& rows)
 
 const char* const kFour = "1: Slot-A=/dev/disk2 Slot-B=/dev/disk3 Slot-C=/dev/disk4 Slot-D=/dev/disk5";
 
-// Matched, guessed, unknown and enclosure-named bays are met in the replace story.
+// Matched, unknown and enclosure-named bays are met in the user story.
 TEST(BayMapping, EveryMembersBayIsKnownOrUnknown)
 {
     // Remembered as "pool/member=uid:slot ...", bays as each member shows, "-" for none.

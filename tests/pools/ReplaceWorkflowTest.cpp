@@ -70,7 +70,7 @@ TEST(ReplaceWorkflow, ExportConfirmedOnlyByAListingWithoutThePool)
     EXPECT_FALSE(exportConfirmed("Failed to load ZFS module stack.\n", "tank"));
 }
 
-// What a disk holds is followed through the app in the replace story.
+// What a disk holds is shown and asked about in the user story.
 TEST(DiskContents, NamesTheDiskAndItsPartitionsOnly)
 {
     EXPECT_TRUE(DiskContents::namesDisk("/dev/disk3s1", "disk3"));
