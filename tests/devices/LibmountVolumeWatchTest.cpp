@@ -18,11 +18,7 @@ using Table = LibmountVolumeWatch::MountTable;
 TEST(LibmountVolumeWatch, ClassifiesTableChanges)
 {
     const Table base{{"/dev/sda2", "/"}, {"/dev/sdb1", "/media/alice/Data"}};
-    const struct {
-        const char* name;
-        Table after;
-        QList<Change> expected;
-    } cases[] = {
+    const struct { const char* name; Table after; QList<Change> expected; } cases[] = {
         {"same source mounted twice", base + Table{{"/dev/sdb1", "/mnt/other"}}, {Change::Mounted}},
         {"another device at the same place", Table{base[0], {"/dev/sdc1", "/media/alice/Data"}},
          {Change::Mounted, Change::Unmounted}},
@@ -62,11 +58,7 @@ TEST(LibmountVolumeWatch, ReportsRealMountsMovesAndUnmounts)
     watch.start();
     ASSERT_TRUE(watch.isWatching());
     QSignalSpy spy(&watch, &VolumeWatch::volumesChanged);
-    auto next = [&] {
-        if (spy.isEmpty() && !spy.wait(3000))
-            return QVariant();
-        return spy.takeFirst().at(0);
-    };
+    auto next = [&] { return spy.isEmpty() && !spy.wait(3000) ? QVariant() : spy.takeFirst().at(0); };
 
     ASSERT_EQ(mount(src, a, nullptr, MS_BIND, nullptr), 0);
     EXPECT_EQ(next().value<Change>(), Change::Mounted);

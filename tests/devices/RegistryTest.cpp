@@ -7,15 +7,13 @@
 
 #include <thread>
 
-namespace {
-QStringList names(RegistryIterator it)
+static QStringList names(RegistryIterator it)
 {
     QStringList out;
     while (RegistryEntry e = Registry::IOIteratorNext(it))
         out << e.node()->name;
     return out;
 }
-}  // namespace
 
 TEST(Registry, NotificationsWaitForADrainedIteratorAndArriveOnThePortThread)
 {
@@ -31,9 +29,9 @@ TEST(Registry, NotificationsWaitForADrainedIteratorAndArriveOnThePortThread)
     int calls = 0;
     QThread* seenOn = nullptr;
     RegistryIterator it;
-    auto seen = [&](RegistryIterator&) { ++calls; seenOn = QThread::currentThread(); };
-    ASSERT_EQ(r.IOServiceAddMatchingNotification(r.IONotificationPortCreate(&owner), "IOServicePublish",
-                                                 r.IOServiceMatching("IOPCIDevice"), seen, it),
+    ASSERT_EQ(r.IOServiceAddMatchingNotification(
+                  r.IONotificationPortCreate(&owner), "IOServicePublish", r.IOServiceMatching("IOPCIDevice"),
+                  [&](RegistryIterator&) { ++calls; seenOn = QThread::currentThread(); }, it),
               RegistryStatus::Success);
     withNew("early");  // iterator not drained yet: no call, the entry waits in it
     EXPECT_EQ(calls, 0);

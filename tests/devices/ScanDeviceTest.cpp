@@ -7,15 +7,12 @@
 
 #include <QTemporaryDir>
 
+// Bays the fixture and sysfs scans show too are not repeated here.
 TEST(VRLScanDevice, BayRules)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"x/pci-bridge@0/IOPP/pci1b21,612@0/AppleAHCI/PRT0@0/", "Slot-A"},
         {"x/pci-bridge@1/IOPP/pci1b21,612@0/AppleAHCI/PRT1@1/", "Slot-B"},  // port does not matter
-        {"x/pci-bridge@2/IOPP/pci1b21,612@0/AppleAHCI/PRT0@0/", "Slot-C"},
-        {"x/pci-bridge@3/IOPP/pci1b21,612@0/AppleAHCI/PRT0@0/", "Slot-D"},
         {"x/pci-bridge@4/IOPP/pci1b21,612@0/AppleAHCI/PRT0@0/", "-"},
-        {"x/pci-bridge@0/IOPP/pci1b21,625@0/AppleAHCI/PRT0@0/", "Slot-A"},
         {"x/pci-bridge@0/IOPP/pci1b21,625@0/AppleAHCI/PRT1@1/", "Slot-B"},
         {"x/pci-bridge@3/IOPP/pci1b21,625@0/AppleAHCI/PRT0@0/", "Slot-C"},
         {"x/pci-bridge@3/IOPP/pci1b21,625@0/AppleAHCI/PRT1@1/", "Slot-D"},
@@ -37,7 +34,6 @@ TEST(VRLScanDevice, MountPointFromTheLastVolumeRoot)
         {"/dev/disk2s2 100 1 99 1% /Volumes/a/Volumes/b c", "/Volumes/b c"},
         {"/dev/sdb1 100 1 99 1% /media/alice/My Disk", "/media/alice/My Disk"},
         {"/dev/sdb1 100 1 99 1% /run/media/bob/Photos 2024", "/run/media/bob/Photos 2024"},
-        {"/dev/disk0s2 100 1 99 1% /mnt/data", "-"},
     };
     for (const auto& [line, mount] : cases)
         EXPECT_EQ(VRLScanDevice::mountPointInLine(line).value_or("-"), mount) << line;
@@ -45,16 +41,11 @@ TEST(VRLScanDevice, MountPointFromTheLastVolumeRoot)
 
 TEST(VRLScanDevice, Fixtures)
 {
-    const struct {
-        const char* fixture;
-        const char* df;
-        QStringList picture;
-    } cases[] = {
-        // The eSATA disk (no Thunderbolt path) and the internal one are left
-        // out; disk2's EFI partition is not open; disk3 has no partition map;
-        // disk4 holds a file system on the whole disk; disk5's partitions come
-        // depth first (the extended s2 is no leaf, its logical s5 is not open),
-        // s6 is mounted outside the volume roots, s3's df line is too short.
+    const struct { const char* fixture; const char* df; QStringList picture; } cases[] = {
+        // No eSATA (no Thunderbolt path) or internal disk; disk2's EFI part is not
+        // open; disk3 has no partition map, disk4 a whole-disk file system; disk5's
+        // parts depth first (extended s2 no leaf, its s5 not open), s6 outside the
+        // volume roots, s3's df line too short.
         {"enclosure-771.json", "df-771.txt",
          {"65/771 Varnelo|Varnelo Quad TB2 uid=63050394783186945 depth=1 parent=63133960379745024 route=1",
           "  Slot-A /dev/disk2 HDD 4000GB A|SN-0A1B2C|4000787030016",
@@ -64,7 +55,6 @@ TEST(VRLScanDevice, Fixtures)
           "    /dev/disk5s1 /Volumes/Photos|781250000|681250000", "    /dev/disk5s6 -|585937500|100",
           "    /dev/disk5s3 /Volumes/Work|-|-"}},
         {"mixed.json", nullptr, {}},  // vendor 65, unknown model
-        {"none.json", nullptr, {}},
         {"foreign.json", nullptr, {}},
     };
     for (const auto& c : cases) {
@@ -79,9 +69,8 @@ TEST(VRLScanDevice, Fixtures)
     }
 }
 
-// Maker switches, and disks below upstream entries whose "Thunderbolt Path"
-// says which switch they belong to; df is a stand-in that tells whether it
-// was asked for 512-byte blocks.
+// Maker switches, disks below entries whose "Thunderbolt Path" names their switch,
+// and a df stand-in that tells whether it was asked for 512-byte blocks.
 TEST(VRLScanDevice, SwitchesPathsMediaAndDiskUsage)
 {
     auto t = std::make_shared<RegistryTree>();
@@ -95,7 +84,6 @@ TEST(VRLScanDevice, SwitchesPathsMediaAndDiskUsage)
     t->add(parent, "IOThunderboltSwitch", "NoModel", {{"Device Vendor ID", qint64(65)}, {"Depth", qint64(1)}});
     t->add(parent, "IOThunderboltSwitch", "Deep",
            {{"Device Vendor ID", qint64(65)}, {"Device Model ID", qint64(568)}, {"Depth", qint64(3)}});
-    // Returns the whole-disk media.
     auto disk = [&](const QVariant& tbPath, const QString& bsd, const char* bridge = "pci-bridge@1") {
         const int up = t->add(RegistryTree::Root, "IOPCIDevice", "UP", {});
         if (tbPath.isValid())
@@ -107,8 +95,6 @@ TEST(VRLScanDevice, SwitchesPathsMediaAndDiskUsage)
     };
     disk(sw + "/IOThunderboltPCIUpAdapter", "disk2");
     disk(sw + "/IOThunderboltPCIUpAdapter/", "disk3");  // trailing slash ignored
-    disk("IOThunderboltPCIUpAdapter", "disk4");         // no slash: empty parent
-    disk(QVariant(), "disk5");                          // no Thunderbolt path
     disk(sw + "/a/b", "disk6");                         // a grandchild path
     disk(sw + "/x", "disk7", "pci-bridge@4");           // no bay; nothing enforces one disk per bay either
     // A whole media without BSD name, with a partition without one.
@@ -116,8 +102,6 @@ TEST(VRLScanDevice, SwitchesPathsMediaAndDiskUsage)
     t->node(whole).properties.remove("BSD Name");
     addPartition(*t, whole, "", 1, true);
     addPartition(*t, whole, "disk12s2", 2, true);
-    // Two whole media in one subtree: the last one visited wins.
-    addMedia(*t, addPartition(*t, disk(sw + "/x", "disk13"), "disk13s2", 2, true, false), "disk19", 50, QString());
 
     QTemporaryDir dir;
     Registry registry;
@@ -131,6 +115,6 @@ TEST(VRLScanDevice, SwitchesPathsMediaAndDiskUsage)
     EXPECT_EQ(scanPicture(scanner.tbArray()),
               (QStringList{"65/771 -|- uid=5 depth=1 parent=- route=-", "  Slot-B /dev/disk2 M|-|100",
                            "  Slot-B /dev/disk3 M|-|100", "  - /dev/disk7 M|-|100", "  Slot-A  M|-|100", "     -|-|-",
-                           "    /dev/disk12s2 /Volumes/Env Test|512|511", "  Slot-B /dev/disk19 M|-|50 blank",
+                           "    /dev/disk12s2 /Volumes/Env Test|512|511",
                            "65/567 -|- uid=- depth=- parent=- route=-", "65/568 -|- uid=- depth=3 parent=11 route=-"}));
 }

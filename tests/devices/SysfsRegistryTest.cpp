@@ -9,12 +9,11 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-namespace {
 // ROM UID 0x000100010055AD90 as the kernel writes it.
 const QByteArray kRomUuid = "90ad5500-0100-0100-ffff-ffffffffffff";
 const QString kHost = "devices/pci0000:00";
 
-QString address(int bus, int device)
+static QString address(int bus, int device)
 {
     return QString("0000:%1:%2.0").arg(bus, 2, 16, QChar('0')).arg(device, 2, 16, QChar('0'));
 }
@@ -89,9 +88,8 @@ struct FakeSysfs {
         return hotplug(up, address(bus + 1, 4), bus + 6);
     }
 
-    // A host Thunderbolt bridge (NHI, xHCI, hotplug ports A and B); a board
-    // PCIe switch with an onboard ASMedia controller and the internal disk
-    // sdz; enclosure 0-1 with sda-sdd on port A; 0-301 behind it, not authorized.
+    // A host Thunderbolt bridge (NHI, xHCI, hotplug ports A, B); a board switch with
+    // internal disk sdz; enclosure 0-1 with sda-sdd on port A; 0-301, not authorized.
     FakeSysfs()
     {
         const QString bridge = pci(pci(kHost, "0000:00:1c.4", "8086:a33c"), "0000:05:00.0", "8086:15ef");
@@ -108,7 +106,7 @@ struct FakeSysfs {
     }
 };
 
-TBList scan(SysfsRegistry& registry)
+static TBList scan(SysfsRegistry& registry)
 {
     VRLScanDevice scanner(registry);
     scanner.setDfRunner([] { return QString(); });
@@ -117,7 +115,7 @@ TBList scan(SysfsRegistry& registry)
 }
 
 // Each enclosure as "route uid=UID: bay=disk ...".
-QStringList bays(const TBList& enclosures)
+static QStringList bays(const TBList& enclosures)
 {
     QStringList out;
     for (const VRLThunderboltInfoPtr& tb : enclosures) {
@@ -127,7 +125,6 @@ QStringList bays(const TBList& enclosures)
     }
     return out;
 }
-}  // namespace
 
 TEST(SysfsRegistry, OnlyTheEnclosuresOwnDisksAreInItsBaysAndUnpluggingIsSeen)
 {
@@ -146,8 +143,7 @@ TEST(SysfsRegistry, OnlyTheEnclosuresOwnDisksAreInItsBaysAndUnpluggingIsSeen)
                            "65/771 Varnelo|Varnelo Quad uid=512 depth=2 parent=281479277292944 route=769"}));
     int gone = 0;
     QObject::connect(&registry, &Registry::entriesTerminated, [&](const QList<RegistryEntry>& e) {
-        for (const auto& x : e)
-            gone += x.node()->name.startsWith("pci1b21,612") ? 1 : 0;
+        gone += std::count_if(e.begin(), e.end(), [](auto& x) { return x.node()->name.startsWith("pci1b21,612"); });
     });
     QDir(fs.dir.filePath(fs.chain.section('/', 0, -2))).removeRecursively();
     registry.rebuild();
@@ -167,11 +163,7 @@ TEST(SysfsRegistry, EnclosuresAreMatchedOnlyThroughTheirOwnRouters)
         };
     };
     const QString first = "1 uid=281479277292944: A=sda B=sdb C=sdc D=sdd";
-    const struct {
-        const char* fault;
-        std::function<void(FakeSysfs&)> change;
-        QStringList bays;
-    } rows[] = {
+    const struct { const char* fault; std::function<void(FakeSysfs&)> change; QStringList bays; } rows[] = {
         {"chained enclosure", chained("0x41:0x303"), {first, "301 uid=512: A=sde"}},
         {"vendor-65 device of another model in the chain", chained("0x41:0x320"), {first}},
         {"first enclosure with a switch inside",

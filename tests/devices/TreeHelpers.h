@@ -1,5 +1,4 @@
 #pragma once
-// Registry trees written in the tests themselves, fixtures, and scans as text.
 #include "devices/FixtureRegistry.h"
 #include "devices/Registry.h"
 #include "devices/VRLThunderboltInfo.h"
@@ -20,9 +19,7 @@ inline int addPath(RegistryTree& tree, int parent, const QString& components, co
     for (int i = 0; i < parts.size(); ++i) {
         const bool last = i == parts.size() - 1;
         const QString name = parts[i].section(QLatin1Char('@'), 0, 0);
-        std::optional<QString> location;
-        if (parts[i].contains(QLatin1Char('@')))
-            location = parts[i].section(QLatin1Char('@'), 1);
+        const auto location = parts[i].contains('@') ? std::optional(parts[i].section('@', 1)) : std::nullopt;
         at = tree.add(at, last ? cls : QStringLiteral("IOService"), name, last ? props : QVariantMap(), location);
     }
     return at;

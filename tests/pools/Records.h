@@ -1,5 +1,4 @@
 #pragma once
-// Pools and enclosures written as short text.
 #include "devices/VRLThunderboltInfo.h"
 #include "zpool/RaidInfo.h"
 
