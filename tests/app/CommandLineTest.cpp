@@ -19,10 +19,7 @@ namespace {
 
 // zfs-fuse's texts for one RAID-Z on the enclosure's bays A to C, its member
 // in bay B gone, and one ejected pool.
-QString data(const char* name)
-{
-    return QStringLiteral(TARNWELL_TEST_DATA "/mainwin/") + name;
-}
+QString data(const char* name) { return QStringLiteral(TARNWELL_TEST_DATA "/mainwin/") + name; }
 
 class ListTest : public ::testing::Test {
 protected:
@@ -87,7 +84,7 @@ TEST_F(ListTest, PrintsPoolsMembersAndBaysAsJson)
     EXPECT_EQ(QSet(verbs.begin(), verbs.end()), (QSet<QString>{"import", "list", "status -L"}));
 }
 
-TEST_F(ListTest, NoPoolsIsAnAnswerToo)
+TEST_F(ListTest, NoPoolsIsAnAnswerAMissingToolIsNot)
 {
     zpool_.setOutput("list", "no pools available\n");
     zpool_.setOutput("status", "no pools available\n");
@@ -96,23 +93,18 @@ TEST_F(ListTest, NoPoolsIsAnAnswerToo)
     EXPECT_EQ(out_, "No pools.\n");
     EXPECT_EQ(run(true), 0);
     EXPECT_EQ(out_, "{\"ejectedScanned\": true, \"note\": null, \"pools\": []}\n");
-}
 
-TEST_F(ListTest, AMissingToolServiceOrDaemonIsAnErrorNotAnEmptyList)
-{
-    // zfs-fuse's zpool when its daemon is not running.
+    // A missing tool, service or daemon is an error, not an empty list: zfs-fuse's zpool without its daemon.
+    zpool_.setOutput("list", "");
     zpool_.setError("list", "connect: Connection refused\n"
                             "Please make sure that the zfs-fuse daemon is running.\n"
                             "internal error: failed to initialize ZFS library\n");
     zpool_.setScript("list", "exit 1");
     EXPECT_EQ(run(true), 1);
-    EXPECT_TRUE(out_.isEmpty());
-    EXPECT_TRUE(err_.contains("zfs-fuse daemon is running")) << err_.toStdString();
-
+    EXPECT_TRUE(out_.isEmpty() && err_.contains("zfs-fuse daemon is running")) << err_.toStdString();
     env_.probePaths.devZfs = dir_.filePath("no-zfs");
     EXPECT_EQ(run(false), 1);
-    EXPECT_TRUE(err_.contains("ZFS service")) << err_.toStdString();
-    EXPECT_TRUE(out_.isEmpty());
+    EXPECT_TRUE(out_.isEmpty() && err_.contains("ZFS service")) << err_.toStdString();
 
     env_.probePaths.sbinZpool = dir_.filePath("no-zpool");
     zpool_.clearCalls();
@@ -132,10 +124,8 @@ TEST_F(ListTest, AsAUserItNeverAsksForAPasswordAndSaysWhatItLeftOut)
         EXPECT_EQ(err_, "tarnwell: " + CommandLine::notScannedNote() + "\n");
     }
     const QJsonObject listing = QJsonDocument::fromJson(out_.toUtf8()).object();
-    EXPECT_FALSE(listing["ejectedScanned"].toBool());
-    EXPECT_EQ(listing["note"].toString(), CommandLine::notScannedNote());
-    EXPECT_EQ(listing["pools"].toArray().size(), 1);
-    EXPECT_EQ(elevator.asked(), 0);
+    EXPECT_TRUE(!listing["ejectedScanned"].toBool() && listing["note"] == CommandLine::notScannedNote() &&
+                listing["pools"].toArray().size() == 1 && elevator.asked() == 0) << out_.toStdString();
     for (const QStringList& c : zpool_.calls())
         EXPECT_NE(c.value(0), "import");
 }
@@ -143,12 +133,7 @@ TEST_F(ListTest, AsAUserItNeverAsksForAPasswordAndSaysWhatItLeftOut)
 TEST_F(ListTest, AFailedOrHungRunIsStatusTwoWithItsMessage)
 {
     ToolLimits::set(ToolLimits::Kind::Change, 500);
-    const struct {
-        const char* key;
-        const char* script;
-        const char* error;
-        const char* says;
-    } cases[] = {
+    const struct { const char *key, *script, *error, *says; } cases[] = {
         {"status", "exit 2", "invalid option 'L'\n", "zpool status -L exited with status 2:\n\ninvalid option 'L'"},
         {"import", "sleep 5", "", "zpool import timed out after 500 ms and was stopped."},
     };

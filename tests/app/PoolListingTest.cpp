@@ -10,45 +10,27 @@
 
 namespace {
 
-RaidStatusPtr member(const QString& name, const QString& state, std::optional<QString> slot,
-                     std::optional<QString> others = QString())
-{
-    auto m = std::make_shared<RaidStatus>();
-    m->DiskName = name;
-    m->State = state;
-    m->Read = m->Write = m->CKSum = QStringLiteral("0");
-    m->slotPath = std::move(slot);
-    m->Others = std::move(others);
-    return m;
-}
-
 // A degraded RAID-Z with a missing member, and an ejected pool with nothing but a name and health.
 RaidList samplePools()
 {
-    auto tank = std::make_shared<RaidInfo>();
-    tank->Name = QStringLiteral("tank");
-    tank->RaidMode = QStringLiteral("RaidZ");
-    tank->Size = QStringLiteral("2.75G");
-    tank->Alloc = QStringLiteral("1.13M");
-    tank->Free = QStringLiteral("2.75G");
-    tank->Capacity = QStringLiteral("0%");
-    tank->Health = QStringLiteral("DEGRADED");
-    tank->Status = {member("disk90", "ONLINE", QStringLiteral("Slot-A")),
-                    member("15716633708778441744", "UNAVAIL", QStringLiteral("Slot-B"),
-                           QStringLiteral("was /dev/disk91 ")),
-                    member("disk92", "ONLINE", std::nullopt)};
-    tank->Status[1]->enclosure = QStringLiteral("uid 7");
-    tank->Status[1]->enclosureNumber = 2;
-    tank->Status[1]->enclosureName = QStringLiteral("Varnelo Quad TB2");
-    auto old = std::make_shared<RaidInfo>();
-    old->Name = QStringLiteral("a very long pool name");
-    old->Health = QStringLiteral("EJECTED");
-    return {tank, old};
+    const auto member = [](const char* name, const char* state, std::optional<QString> slot) {
+        return RaidStatus{.DiskName = name, .State = state, .Read = "0", .Write = "0", .CKSum = "0", .slotPath = slot,
+                          .Others = ""};
+    };
+    RaidStatus missing = member("15716633708778441744", "UNAVAIL", "Slot-B");
+    missing.Others = "was /dev/disk91 ";
+    missing.enclosure = "uid 7";
+    missing.enclosureNumber = 2;
+    missing.enclosureName = "Varnelo Quad TB2";
+    auto tank = std::make_shared<RaidInfo>(RaidInfo{"tank", "RaidZ", "2.75G", "1.13M", "2.75G", "0%", "DEGRADED"});
+    tank->Status = {std::make_shared<RaidStatus>(member("disk90", "ONLINE", "Slot-A")), std::make_shared<RaidStatus>(missing),
+                    std::make_shared<RaidStatus>(member("disk92", "ONLINE", std::nullopt))};
+    return {tank, std::make_shared<RaidInfo>(RaidInfo{.Name = "a very long pool name", .Health = "EJECTED"})};
 }
 
 // What the listing through zpool's own texts leaves out: the fields that are
 // ours, absent ones as null, and names that need escaping.
-TEST(PoolListing, JsonCarriesEveryFieldWithAbsentOnesAsNull)
+TEST(PoolListing, JsonCarriesEveryFieldAndTheTableAlignsThem)
 {
     RaidList sample = samplePools();
     const QString odd = QStringLiteral("q\"b\\s\tn\x01 \u00e9\u6c60");
@@ -71,10 +53,8 @@ TEST(PoolListing, JsonCarriesEveryFieldWithAbsentOnesAsNull)
     for (const char* key : {"mode", "size", "alloc", "free", "capacity"})
         EXPECT_TRUE(pools[1][key].isNull()) << key;
     EXPECT_EQ(PoolListing::json({}), "[]\n");
-}
 
-TEST(PoolListing, TableAlignsPoolsAndListsMembersUnderTheirPool)
-{
+    // The table aligns pools and lists members under their pool.
     const QStringList lines = PoolListing::table(samplePools()).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 7) << PoolListing::table(samplePools()).toStdString();
     EXPECT_TRUE(lines[0].startsWith("NAME") && lines[1].startsWith("tank ") && lines[2].trimmed().startsWith("MEMBER") &&

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
-#include <atomic>
-#include <thread>
 
 TEST(NotificationCenter, DeliversSynchronouslyInRegistrationOrderToTheSendersObservers)
 {
@@ -34,28 +32,4 @@ TEST(NotificationCenter, DeliversSynchronouslyInRegistrationOrderToTheSendersObs
     c.addObserver("Inner", nullptr, [&](const Notification&) { seen << "inner"; });
     c.post("Outer");
     EXPECT_EQ(seen, (QStringList{"outer-begin", "inner", "late", "outer-end"}));
-}
-
-TEST(NotificationCenter, PostsFromTwoThreadsRunOnThePostingThread)
-{
-    NotificationCenter c;
-    std::atomic<int> count{0}, wrongThread{0};
-    thread_local int marker = 0;
-    c.addObserver("T", nullptr, [&](const Notification& n) {
-        wrongThread += marker != n.userInfo.value("t").toInt();
-        ++count;
-    });
-    auto worker = [&](int id) {
-        marker = id;
-        for (int i = 0; i < 2000; ++i) {
-            c.post("T", nullptr, {{"t", QString::number(id)}});
-            if (i % 100 == 0)
-                c.addObserver("Other", nullptr, [](const Notification&) {});
-        }
-    };
-    std::thread t1(worker, 1), t2(worker, 2);
-    t1.join();
-    t2.join();
-    EXPECT_EQ(count.load(), 4000);
-    EXPECT_EQ(wrongThread.load(), 0);
 }

@@ -7,12 +7,7 @@
 // what it loads.
 TEST(Launcher, OnlyTheWindowLoadsTheWidgets)
 {
-    const struct {
-        QStringList arguments;
-        bool window;
-        int exitCode;
-        const char* says;  // on stdout or stderr
-    } cases[] = {
+    const struct { QStringList arguments; bool window; int exitCode; const char* says; } cases[] = {
         {{"--version"}, false, 0, "Tarnwell " TARNWELL_VERSION},
         {{"--help"}, false, 0, "--list"},
         {{"--list", "--registry", "/nonexistent/registry.json"}, false, 1, "cannot read the registry fixture"},
@@ -22,13 +17,11 @@ TEST(Launcher, OnlyTheWindowLoadsTheWidgets)
         // "--list" is the fixture's name here, so this asks for the window.
         {{"--registry", "--list"}, true, 1, "cannot read the registry fixture --list"},
     };
+    qputenv("LD_DEBUG", "files");  // read by the loader only as a program starts
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("LD_DEBUG", "files");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
         p.start(QStringLiteral(TARNWELL_BINARY_DIR "/src/tarnwell"), c.arguments);
         ASSERT_TRUE(p.waitForFinished(60000));
         const QByteArray out = p.readAllStandardOutput();

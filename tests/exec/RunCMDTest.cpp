@@ -12,11 +12,7 @@
 // Tests run as root and without forced elevation, so the administrator
 // runners start tools directly here; their helper path has tests of its own.
 namespace {
-struct RunnerCase {
-    const char* name;
-    std::function<QString(const QString&, const QStringList&)> run;
-    bool capturesStderr;
-};
+struct RunnerCase { const char* name; std::function<QString(const QString&, const QStringList&)> run; bool capturesStderr; };
 
 const RunnerCase runners[] = {
     {"runCmd", [](const QString& p, const QStringList& a) { return RunCMD().runCmd(p, a); }, true},

@@ -70,11 +70,9 @@ TEST_F(OnRealZpool, SetuidHasNoEffectAndNothingMountsThroughALink)
 
     RealZpool::destroy(pool);
     QFile::remove(place);
-    QDir().rmdir(system);
-    QDir().rmdir("/media/root" + place);
-    QDir().rmdir("/media/root/mnt");
-    QDir().rmdir("/media/root/" + pool);
-    QDir().rmdir("/media/root");  // only when no one else's volume is there
+    // /media/root goes only when no one else's volume is there.
+    for (const QString& d : QStringList{system, "/media/root" + place, "/media/root/mnt", "/media/root/" + pool, "/media/root"})
+        QDir().rmdir(d);
 }
 
 // A pool whose file system is /home (in the helper's own mount namespace) is
@@ -96,12 +94,10 @@ TEST_F(OnRealZpool, NothingTouchesThePoolOrDisksOfTheSystem)
     helper.readLine();
     const auto refusal = [&](const QByteArray& request) {
         helper.write(request + '\n');
-        while (!helper.canReadLine() && helper.waitForReadyRead(20000)) {
-        }
+        while (!helper.canReadLine() && helper.waitForReadyRead(20000)) {}
         const QList<QByteArray> header = helper.readLine().trimmed().split(' ');
         const qsizetype length = header.value(2).toLongLong() + header.value(3).toLongLong();
-        while (helper.bytesAvailable() < length && helper.waitForReadyRead(5000)) {
-        }
+        while (helper.bytesAvailable() < length && helper.waitForReadyRead(5000)) {}
         return header.value(0) + ' ' + helper.read(length);
     };
     const QByteArray p = pool.toUtf8(), d = scratch->dev(0).toUtf8(), n = scratch->disk(0).toUtf8();

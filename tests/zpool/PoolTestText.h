@@ -11,28 +11,20 @@
 
 namespace PoolTestText {
 
-inline QString opt(const std::optional<QString>& s)
-{
-    return s ? *s : QStringLiteral("-");
-}
+inline QString opt(const std::optional<QString>& s) { return s ? *s : QStringLiteral("-"); }
+inline std::string row(const QStringList& fields) { return fields.join(u'|').toStdString(); }
 
 // "name mode size alloc free cap health"
 inline std::string pool(const RaidInfo& r)
 {
-    return QStringList{opt(r.Name), opt(r.RaidMode), opt(r.Size), opt(r.Alloc), opt(r.Free),
-                       opt(r.Capacity), opt(r.Health)}
-        .join(u'|')
-        .toStdString();
+    return row({opt(r.Name), opt(r.RaidMode), opt(r.Size), opt(r.Alloc), opt(r.Free), opt(r.Capacity), opt(r.Health)});
 }
 
 // "disk state read write cksum [others] mode pool"
 inline std::string member(const RaidStatus& s)
 {
-    return QStringList{opt(s.DiskName), opt(s.State),    opt(s.Read),
-                       opt(s.Write),    opt(s.CKSum),    u'[' + opt(s.Others) + u']',
-                       opt(s.raidMode), opt(s.mountOn)}
-        .join(u'|')
-        .toStdString();
+    return row({opt(s.DiskName), opt(s.State), opt(s.Read), opt(s.Write), opt(s.CKSum), u'[' + opt(s.Others) + u']',
+                opt(s.raidMode), opt(s.mountOn)});
 }
 
 // "kind|state|percent|left|took|repaired|errors|ended", "None" or "Unknown: words"
@@ -44,11 +36,8 @@ inline std::string scan(const RaidScan& s)
     auto n = [](const auto& v) { return v ? QString::number(*v) : QStringLiteral("-"); };
     const char* kinds[] = {"?", "Scrub", "Resilver"};
     const char* states[] = {"", "Running", "Finished", "Canceled"};
-    return QStringList{kinds[int(s.kind)], s.paused ? "Paused" : states[int(s.state)], n(s.percentDone),
-                       n(s.secondsLeft), n(s.seconds), opt(s.processed), n(s.errors),
-                       s.ended().isValid() ? s.ended().toString(Qt::ISODate) : "-"}
-        .join(u'|')
-        .toStdString();
+    return row({kinds[int(s.kind)], s.paused ? "Paused" : states[int(s.state)], n(s.percentDone), n(s.secondsLeft),
+                n(s.seconds), opt(s.processed), n(s.errors), s.ended().isValid() ? s.ended().toString(Qt::ISODate) : "-"});
 }
 
 // Each pool followed by its members, indented; a member's mode and pool are
@@ -74,9 +63,7 @@ inline std::vector<std::string> poolsWithMembers(const RaidList& list)
 inline QString dataFile(const QString& name)
 {
     QFile f(QStringLiteral(TARNWELL_TEST_DATA "/zpool/") + name);
-    if (!f.open(QIODevice::ReadOnly))
-        return QStringLiteral("<missing test file %1>").arg(name);
-    return QString::fromUtf8(f.readAll());
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : "<missing test file " + name + ">";
 }
 
 }  // namespace PoolTestText

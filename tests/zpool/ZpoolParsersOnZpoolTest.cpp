@@ -60,15 +60,11 @@ protected:
         const RaidInfoPtr r = find(list, name);
         return r ? PoolTestText::pool(*r) : "<absent>";
     }
-    // The pool's members as "disk STATE" with no errors, in `mode` of the pool.
-    static void expectMembers(const RaidList& list, const QString& pool, const QString& mode, const QStringList& rows)
+    // "  disk|STATE" for a member with no errors in its pool's mode.
+    static std::vector<std::string> members(const RaidList& list, const QString& pool)
     {
-        std::vector<std::string> got, want;
-        for (const RaidStatusPtr& s : find(list, pool)->Status)
-            got.push_back(PoolTestText::member(*s));
-        for (const QString& r : rows)
-            want.push_back((QString(r).replace(' ', '|') + "|0|0|0|[]|" + mode + "|" + pool).toStdString());
-        EXPECT_EQ(got, want);
+        const auto all = PoolTestText::poolsWithMembers({find(list, pool)});
+        return {all.begin() + 1, all.end()};
     }
 
     QString rz, mir;
@@ -88,9 +84,9 @@ TEST_F(ParsersOnRealZpool, ReadWhatTheToolReports)
     ASSERT_TRUE(ZpoolStatus::ShowRAIDStatus(run({"status"}), list));
     EXPECT_EQ(find(list, rz)->RaidMode, "RaidZ");
     EXPECT_EQ(find(list, mir)->RaidMode, "Mirror");
-    expectMembers(list, rz, "RaidZ",
-                  {scratch->disk(0) + " ONLINE", scratch->disk(1) + " ONLINE", scratch->disk(2) + " OFFLINE"});
-    expectMembers(list, mir, "Mirror", {"mirror-0 ONLINE", scratch->disk(3) + " ONLINE", scratch->disk(4) + " ONLINE"});
+    const auto d = [&](int i) { return "  " + scratch->disk(i).toStdString(); };
+    EXPECT_EQ(members(list, rz), (std::vector<std::string>{d(0) + "|ONLINE", d(1) + "|ONLINE", d(2) + "|OFFLINE"}));
+    EXPECT_EQ(members(list, mir), (std::vector<std::string>{"  mirror-0|ONLINE", d(3) + "|ONLINE", d(4) + "|ONLINE"}));
     EXPECT_EQ(PoolTestText::scan(*find(list, mir)->scan), "None");
 
     // A scrub reads as running or, on pools this small, already finished.
