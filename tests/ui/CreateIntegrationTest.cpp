@@ -10,6 +10,7 @@
 #include "support/StandInElevator.h"
 #include "zpool/ZpoolCMD.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 
