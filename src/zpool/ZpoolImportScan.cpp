@@ -15,7 +15,7 @@ constexpr char kNoImport[] = "no pools available to import";
 bool isOneOf(Bytes word, std::initializer_list<Bytes> words)
 {
     for (Bytes w : words) {
-        if (word == w)
+        if (ZpoolText::same(word, w))
             return true;
     }
     return false;
@@ -24,7 +24,9 @@ bool isOneOf(Bytes word, std::initializer_list<Bytes> words)
 // A group line's name: mirror-0, replacing-1, spare-2, raidz2-0, draid1:4d:8c:1s-0.
 bool isGroupName(Bytes name)
 {
-    const qsizetype dash = name.lastIndexOf('-');
+    qsizetype dash = name.size() - 1;
+    while (dash >= 0 && name[dash] != '-')
+        --dash;
     if (dash <= 0 || dash + 1 == name.size())
         return false;
     for (char c : name.sliced(dash + 1)) {

@@ -133,12 +133,25 @@ inline QString decode(Bytes b)
     return s;
 }
 
+// zpool's commonest words as literals: copies of a literal share it without
+// counting references, so a row that holds them costs no atomic operation.
+inline const QString* commonWord(Bytes v)
+{
+    static const QString zero = QStringLiteral("0"), online = QStringLiteral("ONLINE"),
+                         dash = QStringLiteral("-");
+    if (v.size() == 1)
+        return v[0] == '0' ? &zero : v[0] == '-' ? &dash : nullptr;
+    return same(v, "ONLINE") ? &online : nullptr;
+}
+
 // States and counters repeat from line to line; sharing the last value
 // spares most of the allocations on a big text.
 class Recent {
 public:
     const QString& operator()(Bytes v)
     {
+        if (const QString* word = commonWord(v))
+            return *word;
         if (!set_ || !same(raw_, v)) {
             raw_ = v;
             value_ = decode(v);

@@ -3,10 +3,9 @@
 // arguments and prints a canned answer chosen by its first argument.
 #include "support/ShellScript.h"
 
-#include <QStringList>
+#include <QTemporaryDir>
 
 #include <algorithm>
-#include <QTemporaryDir>
 
 class FakeTool {
 public:
@@ -45,17 +44,12 @@ public:
     {
         QList<QStringList> result;
         QFile f(dir_.filePath("calls"));
-        if (!f.open(QIODevice::ReadOnly))
-            return result;
-        for (const QByteArray& rec : f.readAll().split('\x1e')) {
-            if (rec.isEmpty())
-                continue;
-            QStringList args;
-            QList<QByteArray> parts = rec.split('\0');
-            parts.removeLast();
-            for (const QByteArray& a : parts)
-                args << QString::fromUtf8(a);
-            result << args;
+        QList<QByteArray> records = (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray()).split('\x1e');
+        records.removeLast();  // what follows the last call's end
+        for (const QByteArray& rec : std::as_const(records)) {
+            result << QStringList();
+            for (const QByteArray& a : rec.split('\0').mid(0, rec.count('\0')))
+                result.last() << QString::fromUtf8(a);
         }
         return result;
     }

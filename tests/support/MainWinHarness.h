@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -34,31 +35,19 @@ public:
     int starts = 0;
 };
 
-inline QString mainwinData(const QString& name)
-{
-    return QStringLiteral(TARNWELL_TEST_DATA "/mainwin/") + name;
-}
+inline QString mainwinData(const QString& name) { return QStringLiteral(TARNWELL_TEST_DATA "/mainwin/") + name; }
 
 // Polls the event loop until `done` holds or `ms` pass.
-inline bool waitUntil(const std::function<bool()>& done, int ms = 5000)
-{
-    return QTest::qWaitFor(done, ms);
-}
+inline bool waitUntil(const std::function<bool()>& done, int ms = 5000) { return QTest::qWaitFor(done, ms); }
 
 // Until every job handed to the worker has its result delivered.
-inline bool settle(SerialWorker& worker, int ms = 15000)
-{
-    return QTest::qWaitFor([&] { return !worker.isBusy(); }, ms);
-}
+inline bool settle(SerialWorker& worker, int ms = 15000) { return QTest::qWaitFor([&] { return !worker.isBusy(); }, ms); }
 
 // The alerts open on `window`, oldest first.
 inline QList<QMessageBox*> openAlerts(QWidget* window)
 {
-    QList<QMessageBox*> boxes;
-    for (QMessageBox* b : window->findChildren<QMessageBox*>()) {
-        if (b->isVisible())
-            boxes << b;
-    }
+    QList<QMessageBox*> boxes = window->findChildren<QMessageBox*>();
+    boxes.removeIf([](const QMessageBox* b) { return !b->isVisible(); });
     return boxes;
 }
 
@@ -121,13 +110,11 @@ struct MainWinHarness {
     // Every zpool call but the refresh's own reading verbs.
     QList<QStringList> actions() const
     {
-        QList<QStringList> result;
-        for (const QStringList& c : zpool.calls()) {
-            if (c.value(0) == QLatin1String("list") || c.value(0) == QLatin1String("status") ||
-                c == QStringList{QStringLiteral("import")})
-                continue;
-            result << c;
-        }
+        QList<QStringList> result = zpool.calls();
+        result.removeIf([](const QStringList& c) {
+            return c.value(0) == QLatin1String("list") || c.value(0) == QLatin1String("status") ||
+                   c == QStringList{QStringLiteral("import")};
+        });
         return result;
     }
 };
@@ -151,24 +138,14 @@ struct StartedMainWindow {
     }
     RaidTableViewController* pools() const { return win->raidTableViewCtrl(); }
 
-    void selectPool(int row)
-    {
-        pools()->RaidListView()->selectRow(row);
-        QApplication::processEvents();
-    }
-    void selectMember(int row)
-    {
-        pools()->RaidStatusView()->selectRow(row);
-        QApplication::processEvents();
-    }
+    void selectPool(int row) { pools()->RaidListView()->selectRow(row); QApplication::processEvents(); }
+    void selectMember(int row) { pools()->RaidStatusView()->selectRow(row); QApplication::processEvents(); }
     int memberRow(const QString& diskName) const
     {
         const RaidStatusList members = pools()->RaidStateArray();
-        for (int i = 0; i < members.size(); ++i) {
-            if (members.at(i)->DiskName == diskName)
-                return i;
-        }
-        return -1;
+        const auto it =
+            std::find_if(members.cbegin(), members.cend(), [&](const auto& m) { return m->DiskName == diskName; });
+        return it == members.cend() ? -1 : int(it - members.cbegin());
     }
     QList<QMessageBox*> alerts() const { return openAlerts(win.get()); }
 

@@ -1,16 +1,12 @@
 // Stands in for the desktop's notification service on a private session bus:
-// appends each Notify call to the file named first, one JSON object a line,
-// then clicks it (ActionInvoked "default"); says "ready" once it holds the
+// appends each Notify call to the file named first as a line
+// "summary|body|actions", then clicks it (ActionInvoked "default"); says "ready" once it holds the
 // service's name.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QTimer>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QStringList>
-#include <QVariantMap>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -21,22 +17,18 @@ public:
     explicit StandIn(QString file) : file_(std::move(file)) {}
 
 public slots:
-    uint Notify(const QString& app, uint, const QString& icon, const QString& summary, const QString& body,
+    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
                 const QStringList& actions, const QVariantMap&, int)
     {
         QFile f(file_);
-        if (f.open(QIODevice::Append)) {
-            const QJsonObject o{{"app", app}, {"icon", icon}, {"summary", summary}, {"body", body},
-                                {"actions", QJsonValue::fromVariant(actions)}};
-            f.write(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
-        }
+        if (f.open(QIODevice::Append))
+            f.write((summary + '|' + body + '|' + actions.join(',') + '\n').toUtf8());
         const uint id = ++last_;
         QTimer::singleShot(500, this, [id] {
-            QDBusMessage click = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
-                                                            QStringLiteral("org.freedesktop.Notifications"),
-                                                            QStringLiteral("ActionInvoked"));
-            click << id << QStringLiteral("default");
-            QDBusConnection::sessionBus().send(click);
+            QDBusConnection::sessionBus().send(QDBusMessage::createSignal("/org/freedesktop/Notifications",
+                                                                          "org.freedesktop.Notifications",
+                                                                          "ActionInvoked")
+                                               << id << QStringLiteral("default"));
         });
         return id;
     }

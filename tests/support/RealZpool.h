@@ -1,9 +1,7 @@
 #pragma once
-// The real zpool (zfs-fuse here) for the tests labelled zpool: pools of a
-// test's own on loop devices over sparse files, named by /dev/diskN links like
-// whole disks. What a test makes goes with it, also when it fails; what a
-// crashed run left (pools and files that carry a process id that is gone)
-// goes at the next start.
+// The real zpool (zfs-fuse here): pools of a test's own on loop devices over
+// sparse files, named by /dev/diskN links like whole disks. They go with the
+// test, also when it fails; what a crashed run left goes at the next start.
 #include "support/ShellScript.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +13,8 @@
 #include <QThread>
 
 #include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
-#include <utility>
 
 namespace RealZpool {
 
@@ -24,15 +22,8 @@ inline const QString path = QStringLiteral("/usr/sbin/zpool");
 inline const QString prefix = QStringLiteral("tarnwell_it_");
 
 // The tool's stdout and stderr together, in the C locale.
-inline QString run(const QStringList& args)
-{
-    return runTool(path, args);
-}
-
-inline bool listed(const QString& pool)
-{
-    return run({"list", "-H", "-o", "name"}).split(u'\n').contains(pool);
-}
+inline QString run(const QStringList& args) { return runTool(path, args); }
+inline bool listed(const QString& pool) { return run({"list", "-H", "-o", "name"}).split(u'\n').contains(pool); }
 
 // Only ever called with names of our own; an ejected pool is imported first.
 // zfs-fuse calls a pool busy for a while after an import or a resilver, or
@@ -65,16 +56,12 @@ inline void removeLeftovers()
     auto gone = [](const QString& pid) { return ::kill(pid_t(pid.toInt()), 0) != 0 && errno == ESRCH; };
     for (auto m = QRegularExpression("\\b(" + prefix + "(\\d+)_\\d+)\\b").globalMatch(run({"list"}) + run({"import"}));
          m.hasNext();) {
-        const auto match = m.next();
-        if (gone(match.captured(2)))
+        if (const auto match = m.next(); gone(match.captured(2)))
             destroy(match.captured(1));
     }
     const QString tmp = QFileInfo(QDir::tempPath()).canonicalFilePath();  // as the kernel names files
     const QRegularExpression ours("^" + QRegularExpression::escape(tmp + "/" + prefix) + "(\\d+)-");
-    auto dead = [&](const QString& path) {
-        const auto m = ours.match(path);
-        return m.hasMatch() && gone(m.captured(1));
-    };
+    auto dead = [&](const QString& path) { const auto m = ours.match(path); return m.hasMatch() && gone(m.captured(1)); };
     // By name, links (disk*) before loop devices: a link to a free loop device says no more whose it was.
     for (const QFileInfo& f : QDir("/dev").entryInfoList({"disk*", "loop*"}, QDir::System | QDir::Files, QDir::Name)) {
         const QString file = loopBacking(f.isSymLink() ? f.symLinkTarget() : f.filePath());
@@ -93,12 +80,15 @@ inline QString unavailable()
     if (::geteuid() != 0 || !QFileInfo::exists(path) || !QFileInfo::exists("/dev/fuse") ||
         !QFileInfo::exists("/dev/loop-control"))
         return QStringLiteral("needs root, zfs-fuse, /dev/fuse and loop devices");
-    static const bool prepared = [] {
+    [[maybe_unused]] static const bool prepared = [] {
+        // A daemon started here outlives the test: it must not keep the test's
+        // files open, such as the lock that serialises these tests.
+        for (int fd = 3; fd < 1024; ++fd)
+            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
         QProcess::execute(QStringLiteral(TARNWELL_SOURCE_DIR "/tools/zfs-daemon"), {"start"});
         removeLeftovers();
         return true;
     }();
-    Q_UNUSED(prepared);
     return run({"list"}).contains("connect") ? QStringLiteral("the zfs-fuse daemon does not answer") : QString();
 }
 
@@ -122,25 +112,21 @@ public:
             }
         }
     }
+    // The disks go with their links and loop devices; their numbers are free for others.
     ~Scratch()
     {
         for (const QString& pool : std::as_const(pools_))
             destroy(pool);
+        for (const QString& link : std::as_const(links_))
+            QFile::remove(link);
         for (int i = 0; i < loops_.size(); ++i)
-            pull(i);
+            detachLoop(loops_[i], file(i));
     }
     bool ok(int disks) const { return links_.size() == disks; }
 
     QString dev(int i) const { return links_.value(i); }  // "/dev/disk93"
     QString disk(int i) const { return dev(i).mid(5); }   // "disk93"
     QStringList devs(int from, int count) const { return links_.mid(from, count); }
-    // The disk is pulled: its link and its loop device go, its number is free for others.
-    void pull(int i)
-    {
-        if (i < links_.size())
-            QFile::remove(std::exchange(links_[i], QString()));
-        detachLoop(std::exchange(loops_[i], QString()), file(i));
-    }
 
     // A pool name of our own: the pool, once made, goes with us.
     QString newPool()
@@ -169,9 +155,7 @@ private:
     QString file(int i) const { return QFileInfo(files_.path()).canonicalFilePath() + "/vdev" + QString::number(i); }
 
     QTemporaryDir files_{QDir::tempPath() + "/" + prefix + QString::number(::getpid()) + "-XXXXXX"};
-    QStringList loops_;
-    QStringList links_;
-    QStringList pools_;
+    QStringList loops_, links_, pools_;
 };
 
 // A test on the real tool with its own sparse disks; skipped where the tool is missing.
@@ -186,7 +170,6 @@ protected:
         scratch = std::make_unique<Scratch>(disks_);
         ASSERT_TRUE(scratch->ok(disks_)) << "no free /dev/diskN";
     }
-    void TearDown() override { scratch.reset(); }
     std::unique_ptr<Scratch> scratch;
 
 private:

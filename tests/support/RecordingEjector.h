@@ -17,16 +17,8 @@ public:
         ejected_ << devPath;
         return QStringLiteral("ejected ") + devPath;
     }
-    QStringList calls() const
-    {
-        QMutexLocker l(&mutex_);
-        return ejected_;
-    }
-    void clear()
-    {
-        QMutexLocker l(&mutex_);
-        ejected_.clear();
-    }
+    QStringList calls() const { QMutexLocker l(&mutex_); return ejected_; }
+    void clear() { QMutexLocker l(&mutex_); ejected_.clear(); }
     std::function<void(const QString&)> onEject;
 
 private:

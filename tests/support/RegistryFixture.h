@@ -32,12 +32,6 @@ inline QJsonObject entry(const QString& cls, const QString& name, const QString&
     return e;
 }
 
-// The service-plane path of the switch of an enclosure on `port`.
-inline QString switchPath(int port)
-{
-    return QStringLiteral("IOService:/pci-bridge@%1/IOThunderboltSwitchType3@0").arg(port);
-}
-
 inline QJsonObject disk(const FixtureEnclosure& e, const FixtureDisk& d)
 {
     QJsonArray parts;
@@ -60,11 +54,11 @@ inline QJsonObject disk(const FixtureEnclosure& e, const FixtureDisk& d)
     const QJsonObject controller = entry("IOPCIDevice", "pci1b21,612", "0", {}, {port});
     const QJsonObject iopp = entry("IOPCI2PCIBridge", "IOPP", QString(), {}, {controller});
     const int bay = d.slot.isEmpty() ? 0 : d.slot.back().unicode() - 'A';
-    return entry("IOPCIDevice", "pci-bridge", QString::number(bay),
-                 {{"Thunderbolt Path", switchPath(e.port) + "/IOThunderboltPort@1"}}, {iopp});
+    const QString path = QStringLiteral("IOService:/pci-bridge@%1/IOThunderboltSwitchType3@0/IOThunderboltPort@1");
+    return entry("IOPCIDevice", "pci-bridge", QString::number(bay), {{"Thunderbolt Path", path.arg(e.port)}}, {iopp});
 }
 
-inline QByteArray json(const QList<FixtureEnclosure>& enclosures)
+inline void write(const QString& path, const QList<FixtureEnclosure>& enclosures)
 {
     QJsonArray hostPorts;
     for (const FixtureEnclosure& e : enclosures) {
@@ -80,13 +74,8 @@ inline QByteArray json(const QList<FixtureEnclosure>& enclosures)
         const QJsonObject sw = entry("IOThunderboltSwitch", "IOThunderboltSwitchType3", "0", props, {port});
         hostPorts.append(entry("IOPCIDevice", "pci-bridge", QString::number(e.port), {}, {sw}));
     }
-    return QJsonDocument(QJsonObject{{"root", entry("IORegistryEntry", "Root", QString(), {}, hostPorts)}})
-        .toJson();
-}
-
-inline void write(const QString& path, const QList<FixtureEnclosure>& enclosures)
-{
-    writeFile(path, json(enclosures));
+    writeFile(path, QJsonDocument(QJsonObject{{"root", entry("IORegistryEntry", "Root", QString(), {}, hostPorts)}})
+                        .toJson());
 }
 
 }  // namespace RegistryFixture

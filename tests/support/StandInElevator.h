@@ -41,19 +41,13 @@ public:
 
     QString path() const { return path_; }
     // "run" (the default), "cancel" or "fail".
-    void answer(const QByteArray& how) { write("answer", how); }
+    void answer(const QByteArray& how) { writeFile(dir_.filePath("answer"), how); }
     // The user takes this long with the dialog.
-    void delay(const QByteArray& seconds) { write("delay", seconds); }
+    void delay(const QByteArray& seconds) { writeFile(dir_.filePath("delay"), seconds); }
     int asked() const { return int(read("asked").count('\n')); }
     pid_t helperPid() const { return pid_t(read("pid").trimmed().toInt()); }
 
 private:
-    void write(const QString& name, const QByteArray& text)
-    {
-        QFile f(dir_.filePath(name));
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(text);
-    }
     QByteArray read(const QString& name) const
     {
         QFile f(dir_.filePath(name));
