@@ -1,5 +1,4 @@
-// The pool view on a stand-in zpool: what each pool offers, what each button
-// runs, and what the user sees when zpool fails, says nothing, hangs or floods.
+// The pool view on a stand-in zpool: what each pool offers, and what a failed run shows.
 #include "exec/ToolLimits.h"
 #include "support/MainWinHarness.h"
 #include "support/QtPrinters.h"
