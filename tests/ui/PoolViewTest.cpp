@@ -1,5 +1,4 @@
-// The pool view on a stand-in zpool: what each pool offers, what each button
-// runs, and what the user sees when zpool fails, says nothing, hangs or floods.
+// The pool view on a stand-in zpool: what each pool offers, and what a failed run shows.
 #include "exec/ToolLimits.h"
 #include "support/MainWinHarness.h"
 #include "support/QtPrinters.h"
@@ -10,7 +9,6 @@
 
 #include <QBrush>
 #include <QPushButton>
-#include <QThread>
 
 namespace {
 const QList<FixtureEnclosure> oneEnclosure = {
@@ -64,18 +62,7 @@ protected:
         w = std::make_unique<StartedMainWindow>(h);
         v = w->pools();
     }
-    // The worker's run and the refresh it starts on the GUI thread are done.
-    void waitForRefresh()
-    {
-        w->settle();
-        ASSERT_TRUE(h.zpool.calls().contains(QStringList{"import"}));
-    }
     ~PoolView() override { ToolLimits::set(ToolLimits::Kind::Change, 0); }
-    void select(const QString& pool)
-    {
-        const QAbstractItemModel* m = v->RaidListView()->model();
-        w->selectPool(m->match(m->index(0, 0), Qt::DisplayRole, pool, 1, Qt::MatchExactly).value(0).row());
-    }
     MainWinHarness h{oneEnclosure};
     std::unique_ptr<StartedMainWindow> w;
     RaidTableViewController* v = nullptr;
@@ -85,9 +72,7 @@ protected:
 TEST_F(PoolView, ButtonTableAndColoursRowByRow)
 {
     // After load: nothing selected, the first refresh leaves ejected pools out.
-    EXPECT_TRUE(v->NewBtn()->isEnabled() && v->UpdateBtn()->isEnabled());
     EXPECT_EQ(seen(v), "---- none");
-    EXPECT_FALSE(v->DetachBtn()->isVisible() || v->OnlineBtn()->isVisible());
     EXPECT_EQ(FakeTool::inAnyOrder(h.zpool.calls()), FakeTool::inAnyOrder({{"list"}, {"status", "-L"}}));
 
     v->UpdateBtn()->click();  // lists the ejected pools too
@@ -121,54 +106,29 @@ TEST_F(PoolView, ButtonTableAndColoursRowByRow)
     EXPECT_FALSE(v->ReplaceBtn()->isEnabled());
     w->selectMember(1);
     EXPECT_TRUE(v->ReplaceBtn()->isEnabled());
-
-    // A mirror's group line is a member row but never replaceable.
-    w->selectPool(1);
+    w->selectPool(1);  // a mirror's group line is a member row, never replaceable
     w->selectMember(0);
     EXPECT_FALSE(v->ReplaceBtn()->isEnabled());
 }
 
-TEST_F(PoolView, DeleteAsksAndDestroysThePoolTheConfirmationNamed)
-{
-    w->selectPool(1);
-    h.zpool.clearCalls();
-    v->DeleteBtn()->click();
-    ASSERT_EQ(w->alerts().size(), 1);
-    EXPECT_TRUE(w->alerts().first()->informativeText().startsWith("Deleting media will"));
-    press(w->alerts().first(), "Cancel");
-    w->settle();
-    EXPECT_TRUE(h.zpool.calls().isEmpty());  // no request, no refresh
-
-    v->DeleteBtn()->click();
-    // While the question is open a refresh moves media a row down; the selection follows it.
-    h.zpool.setOutput("list", listing({"alpha ONLINE", "tank DEGRADED", "media ONLINE"}));
-    v->ShowRAIDInfo(false);
-    w->settle();
-    ASSERT_EQ(v->RaidListView()->selectionModel()->selectedRows().value(0).data().toString(), "media");
-    press(w->alerts().first(), "Delete");
-    // The worker's result refreshes with ejected pools on the GUI thread.
-    waitForRefresh();
-    EXPECT_EQ(h.actions(), (QList<QStringList>{{"destroy", "media"}}));
-}
-
-TEST_F(PoolView, EachActionShowsWhatZpoolSaid)
+TEST_F(PoolView, EachActionRunsOnTheWorkerAndShowsWhatZpoolSaid)
 {
     ToolLimits::set(ToolLimits::Kind::Change, 1000);
     v->UpdateBtn()->click();
     w->settle();
     const struct {
-        const char* pool;
+        int pool;  // its row after Update: tank 0, media 1, backup 2
         const char* key;  // the stand-in's answer for this run only
         QPushButton* button;
         const char* script;
         const char* error;
         const char* says;
     } cases[] = {
-        {"tank", "export", v->EjectBtn(), "exit 1", "cannot do it: pool is busy\n",
+        {0, "export", v->EjectBtn(), "exit 1", "cannot do it: pool is busy\n",
          "tank could not be ejected/zpool export tank exited with status 1:\n\ncannot do it: pool is busy"},
-        {"backup", "import backup", v->MountBtn(), "exit 3", "",
+        {2, "import backup", v->MountBtn(), "exit 3", "",
          "backup could not be mounted/zpool import backup exited with status 3 and gave no message."},
-        {"media", "destroy", v->DeleteBtn(), "sleep 86397 & sleep 5", "",
+        {1, "destroy", v->DeleteBtn(), "sleep 86397 & sleep 5", "",
          "media could not be deleted/zpool destroy media timed out after 1 s and was stopped."},
     };
     for (const auto& c : cases) {
@@ -176,10 +136,12 @@ TEST_F(PoolView, EachActionShowsWhatZpoolSaid)
         h.zpool.setOutput(c.key, "");
         h.zpool.setError(c.key, c.error);
         h.zpool.setScript(c.key, c.script);
-        select(c.pool);
+        w->selectPool(c.pool);
         c.button->click();
         if (c.button == v->DeleteBtn())
             press(w->alerts().value(0), "Delete");
+        // Run on the worker: the window stays busy until the result comes back.
+        EXPECT_FALSE(v->UpdateBtn()->isEnabled() || v->NewBtn()->isEnabled() || !v->busyIndicator()->isVisible());
         w->settle();
         const QList<QMessageBox*> alerts = w->alerts();
         ASSERT_EQ(alerts.size(), 1);
@@ -187,52 +149,12 @@ TEST_F(PoolView, EachActionShowsWhatZpoolSaid)
         alerts.first()->close();
     }
     EXPECT_EQ(runTool("/usr/bin/pgrep", {"-f", "sleep 86397"}), "");  // killed at the limit, children too
-}
 
-TEST_F(PoolView, EjectAndMountRunOffTheGuiThreadWhileTheWindowAnswers)
-{
-    v->UpdateBtn()->click();
-    w->settle();
-    std::atomic<int> onGuiRuns = 0;  // the refresh's runs included
-    h.center.addObserver("ZpoolCMDFinish", nullptr, [&](const Notification&) {
-        if (QThread::currentThread() == qApp->thread())
-            ++onGuiRuns;
-    });
-    h.zpool.setScript("export", "sleep 2");
-    select("tank");
-    v->EjectBtn()->click();
-    for (QPushButton* b : {v->NewBtn(), v->UpdateBtn(), v->DeleteBtn(), v->EjectBtn(), v->MountBtn()})
-        EXPECT_FALSE(b->isEnabled()) << b->text().toStdString();
-    EXPECT_EQ(v->busyIndicator()->isVisible() ? v->busyIndicator()->text() : "", "Ejecting tank…");
-    EXPECT_EQ(w->win->cursor().shape(), Qt::BusyCursor);
-
-    // A click still selects while zpool runs.
-    QTableView* list = v->RaidListView();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(1, 0)).center());
-    EXPECT_EQ(list->selectionModel()->selectedRows().value(0).row(), 1);
-
-    waitForRefresh();
-    EXPECT_TRUE(v->UpdateBtn()->isEnabled() && v->NewBtn()->isEnabled());
-    EXPECT_FALSE(v->busyIndicator()->isVisible());
-    EXPECT_NE(w->win->cursor().shape(), Qt::BusyCursor);
-    EXPECT_TRUE(w->alerts().isEmpty());
-    EXPECT_EQ(h.actions(), (QList<QStringList>{{"export", "tank"}}));
-    EXPECT_EQ(seen(v), "++-- media mirror-0=ONLINE disk90=ONLINE disk91=ONLINE");  // rules ran again
-
-    select("backup");
-    h.zpool.clearCalls();
-    v->MountBtn()->click();
-    waitForRefresh();
-    EXPECT_EQ(h.actions(), (QList<QStringList>{{"import", "backup"}}));
-    EXPECT_EQ(onGuiRuns, 0);
-}
-
-TEST_F(PoolView, ADismissedAuthorizationShowsNothingAndChangesNothing)
-{
+    // A dismissed authorization shows nothing and changes nothing.
     StandInElevator elevator;
     elevator.answer("cancel");
     h.zpool.clearCalls();
-    select("tank");
+    w->selectPool(0);
     v->EjectBtn()->click();
     w->settle();
     v->UpdateBtn()->click();  // its scan for ejected sets asks too
@@ -244,40 +166,33 @@ TEST_F(PoolView, ADismissedAuthorizationShowsNothingAndChangesNothing)
 
 TEST_F(PoolView, EveryRefreshKeepsThePoolByNameAndShowsItAsRead)
 {
-    h.zpool.setOutput("import", "no pools available to import\n");
     const struct {
-        const char* what;
         QString list, status;
-        std::function<void()> action;
+        const char* member;  // chosen before this refresh
+        bool ownRefresh;     // an action's, not Update's
         const char* expected;
     } steps[] = {
-        {"tank's gone member chosen", listing({"tank DEGRADED", "media ONLINE"}),
-         tankStatus("DEGRADED", {"disk93 UNAVAIL", "disk94 ONLINE"}),
-         [&] {
-             v->UpdateBtn()->click();
-             w->settle();
-             w->selectPool(0);
-             w->selectMember(w->memberRow("disk93"));
-         },
-         "++-+ tank disk92=ONLINE disk93=UNAVAIL disk94=ONLINE"},
-        {"tank moves down a row; its gone member is back", listing({"media ONLINE", "tank ONLINE"}),
-         tankStatus("ONLINE", {"disk93 ONLINE", "disk94 ONLINE"}), [&] { v->UpdateBtn()->click(); },
+        {listing({"tank DEGRADED", "media ONLINE"}), tankStatus("DEGRADED", {"disk93 UNAVAIL", "disk94 ONLINE"}), nullptr, false,
+         "++-- tank disk92=ONLINE disk93=UNAVAIL disk94=ONLINE"},
+        // tank moves down a row; its gone member, chosen, is back.
+        {listing({"media ONLINE", "tank ONLINE"}), tankStatus("ONLINE", {"disk93 ONLINE", "disk94 ONLINE"}), "disk93", false,
          "++-- tank disk92=ONLINE disk93=ONLINE disk94=ONLINE"},
-        {"the member chosen again fails: Replace follows it", listing({"media ONLINE", "tank DEGRADED"}),
-         tankStatus("DEGRADED", {"disk93 ONLINE", "disk94 FAULTED"}),
-         [&] {
-             w->selectMember(w->memberRow("disk94"));
-             v->ReleaseInfo({{"CMD", "DETACH"}, {"isRoot", "NO"}});  // an action's own refresh
-         },
+        // The member chosen fails: Replace follows it.
+        {listing({"media ONLINE", "tank DEGRADED"}), tankStatus("DEGRADED", {"disk93 ONLINE", "disk94 FAULTED"}), "disk94", true,
          "++-+ tank disk92=ONLINE disk93=ONLINE disk94=FAULTED"},
-        {"tank is gone: nothing selected, nothing offered", listing({"media ONLINE"}), "", [&] { v->UpdateBtn()->click(); },
-         "---- none"},
+        {listing({"media ONLINE"}), "", nullptr, false, "---- none"},  // tank is gone
     };
+    w->selectPool(0);  // tank
     for (const auto& step : steps) {
-        SCOPED_TRACE(step.what);
+        SCOPED_TRACE(step.expected);
         h.zpool.setOutput("list", step.list);
         h.zpool.setOutput("status", step.status);
-        step.action();
+        if (step.member)
+            w->selectMember(w->memberRow(step.member));
+        if (step.ownRefresh)
+            v->ReleaseInfo({{"CMD", "DETACH"}, {"isRoot", "NO"}});
+        else
+            v->UpdateBtn()->click();
         w->settle();
         EXPECT_EQ(seen(v), step.expected);
     }

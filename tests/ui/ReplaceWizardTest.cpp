@@ -20,38 +20,30 @@ FixtureEnclosure tankEnclosure(bool newDiskInBayB)
     return e;
 }
 
-// The main window on degraded tank and media, with its step 2 payloads and log recorded.
+// The main window on degraded tank and media, with its log recorded.
 struct Wizard {
     explicit Wizard(const QList<FixtureEnclosure>& enclosures) : h(enclosures)
     {
         h.useOutputs("list-all-health.txt", "status-all-health.txt");
         w = std::make_unique<StartedMainWindow>(h);
-        h.center.addObserver("ReplaceStep2", nullptr, [this](const Notification& n) { step2 << n.userInfo; });
     }
     // Selects tank's gone member and clicks Replace.
     void start()
     {
         w->selectPool(0);
-        const int row = w->memberRow(gone);
-        ASSERT_GE(row, 0);
-        w->selectMember(row);
+        w->selectMember(w->memberRow(gone));
         ASSERT_TRUE(w->pools()->ReplaceBtn()->isEnabled());
         w->pools()->ReplaceBtn()->click();
         w->settle();
     }
-    QMessageBox* alert() const
-    {
-        EXPECT_EQ(w->alerts().size(), 1);
-        return w->alerts().value(0);
-    }
+    QMessageBox* alert() const { EXPECT_EQ(w->alerts().size(), 1); return w->alerts().value(0); }
     // Answers with `button`, zpool list then printing `listAfter`.
     void answer(const QString& button, const char* listAfter = nullptr)
     {
-        QMessageBox* box = alert();
-        ASSERT_TRUE(box);
+        ASSERT_EQ(w->alerts().size(), 1);
         if (listAfter)
             h.zpool.setOutputFromFile("list", mainwinData(listAfter));
-        press(box, button);
+        press(w->alerts().first(), button);
         w->settle();
     }
     // The user swaps the disk: the enclosures now look like this.
@@ -61,20 +53,11 @@ struct Wizard {
         RegistryFixture::write(h.registry->jsonPath(), enclosures);
         ASSERT_TRUE(reloaded.wait(5000));
     }
-    // The new disk holds a volume: Erase lets the rebuild go on.
-    void eraseNewDisk()
-    {
-        ASSERT_TRUE(waitUntil([&] { return w->alerts().size() == 1; }, 3000));
-        EXPECT_EQ(alert()->text(), "Erase the data on the new disk?");
-        EXPECT_EQ(alert()->defaultButton()->text(), "Cancel");
-        press(alert(), "Erase");
-    }
     bool rebuildDone() const { return log.count("No New Disk") + log.lines().filter("REPLACE ").size() > 0; }
 
     MainWinHarness h;
     std::unique_ptr<StartedMainWindow> w;
     LogCapture log;
-    QList<UserInfo> step2;
 };
 
 }  // namespace
@@ -86,14 +69,6 @@ const FixtureEnclosure otherGains{2002, 1, {{"Slot-A", "disk98"}, {"Slot-B", "di
 TEST(ReplaceWizard, EndToEnd)
 {
     Wizard z({other, tankEnclosure(false)});
-    // Step 1's Cancel runs nothing.
-    z.start();
-    z.h.zpool.clearCalls();
-    z.answer("Cancel");
-    QTest::qWait(50);
-    EXPECT_TRUE(z.h.zpool.calls().isEmpty());
-    EXPECT_TRUE(z.w->alerts().isEmpty());
-
     // Cancel at step 2 or 3 refreshes: the exported pool must not linger in the view.
     for (int cancelAt : {2, 3}) {
         z.start();
@@ -107,15 +82,11 @@ TEST(ReplaceWizard, EndToEnd)
 
     // Step 1 exports the pool it named, whatever is selected by the time it is answered.
     z.h.zpool.clearCalls();
-    z.step2.clear();
     z.start();
     z.w->selectPool(1);
     z.w->selectMember(0);
     z.answer("Eject", "list-none.txt");
     EXPECT_EQ(z.h.actions(), (QList<QStringList>{{"export", "tank"}}));
-    ASSERT_EQ(z.step2.size(), 1);
-    EXPECT_EQ(z.step2.first().value("diskName"), gone);
-    EXPECT_EQ(z.step2.first().value("diskSlot"), "Slot-B, enclosure 2");
     z.answer("OK");
     EXPECT_TRUE(z.alert()->informativeText().startsWith("Replace the disk in Slot-B, enclosure 2."));
     z.swapDisks({otherGains, tankEnclosure(true)});
@@ -124,18 +95,20 @@ TEST(ReplaceWizard, EndToEnd)
     clock.start();
     z.answer("OK", "list-tank-degraded.txt");
     EXPECT_TRUE(z.h.zpool.calls().isEmpty());  // step 4 waits a second
-    z.eraseNewDisk();
+    // The new disk holds a volume: Erase lets the rebuild go on.
+    ASSERT_TRUE(waitUntil([&] { return z.w->alerts().size() == 1; }, 3000));
+    EXPECT_EQ(z.alert()->text(), "Erase the data on the new disk?");
+    EXPECT_EQ(z.alert()->defaultButton()->text(), "Cancel");
+    press(z.alert(), "Erase");
     ASSERT_TRUE(waitUntil([&] { return z.rebuildDone(); }));
     EXPECT_GE(clock.elapsed(), 1000);
 
     // The new disk of the pool's own enclosure, ejected before the replace request.
     EXPECT_EQ(z.h.actions(), (QList<QStringList>{{"import", "tank"}, {"replace", "-f", "tank", gone, "disk96"}}));
     EXPECT_EQ(z.h.ejector.calls(), QStringList{"/dev/disk96"});
-    const QStringList lines = z.log.lines();
-    const qsizetype counted = lines.indexOf("[hddInfo.bsdPathArray count] = 2"), ejected = lines.indexOf("ejected /dev/disk96");
-    EXPECT_GE(counted, 0);
-    EXPECT_GT(ejected, counted);
-    EXPECT_GT(lines.indexOf("REPLACE tank " + gone + " disk96"), ejected);
+    const qsizetype ejected = z.log.lines().indexOf("ejected /dev/disk96");
+    EXPECT_GE(ejected, 0);
+    EXPECT_GT(z.log.lines().indexOf("REPLACE tank " + gone + " disk96"), ejected);
     EXPECT_TRUE(z.w->alerts().isEmpty());
 }
 
