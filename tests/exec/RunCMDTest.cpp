@@ -9,6 +9,8 @@
 
 #include <functional>
 
+#include <unistd.h>
+
 // Tests run as root and without forced elevation, so the administrator
 // runners start tools directly here; their helper path has tests of its own.
 namespace {
@@ -96,7 +98,7 @@ TEST(ToolResult, EachEndingIsToldApartAndNothingOutlivesTheLimit)
         {"exit 3", E::Exited, 3, "exited with status 3", ""},
         {"seq 1 50 >&2; exit 1", E::Exited, 1, "exited with status 1",
          "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12\n13\n14\n15\n16\n17\n18\n19\n20\n…"},
-        {"sleep 86398 & sleep 5", E::TimedOut, -1, "timed out after 700 ms and was stopped", ""},
+        {"sleep 86398.$PPID & sleep 5", E::TimedOut, -1, "timed out after 700 ms and was stopped", ""},
         {"head -c 52428800 /dev/zero", E::TooMuchOutput, -1, "printed more than 32 MB and was stopped", ""},
         {"kill -9 $$", E::Crashed, -1, "stopped unexpectedly", ""},
     };
@@ -111,7 +113,7 @@ TEST(ToolResult, EachEndingIsToldApartAndNothingOutlivesTheLimit)
         EXPECT_TRUE(r.report().startsWith(QStringLiteral("zpool export tank ") + c.failure));
     }
     ToolLimits::set(ToolLimits::Kind::Read, 0);
-    EXPECT_EQ(runTool("/usr/bin/pgrep", {"-f", "sleep 86398"}), "");
+    EXPECT_EQ(runTool("/usr/bin/pgrep", {"-f", QString("sleep 86398.%1").arg(getpid())}), "");
 
     const ToolResult missing = RunCMD::run(dir.filePath("no-such-zpool"), {"list"});
     EXPECT_EQ(missing.ending, E::CouldNotStart);
