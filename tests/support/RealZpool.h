@@ -32,7 +32,8 @@ inline void destroy(const QString& pool)
 {
     if (!listed(pool) && run({"import"}).contains(QRegularExpression("pool: " + pool + "\\s")))
         run({"import", "-f", pool});
-    for (int i = 0; i < 40 && listed(pool); ++i) {
+    // zfs-fuse may call a pool busy for several seconds after a long scrub.
+    for (int i = 0; i < 150 && listed(pool); ++i) {
         run({"destroy", "-f", pool});
         QThread::msleep(100);
     }
