@@ -2,12 +2,9 @@
 // real helper: its setuid program has no power and its mount points lead
 // nowhere outside the place Tarnwell mounts it.
 #include "exec/MountInfo.h"
-#include "helper/HelperSession.h"
 #include "support/RealZpool.h"
-#include "support/ShellScript.h"
 #include "support/StandInElevator.h"
 #include "zpool/ZpoolCMD.h"
-#include "zpool/ZpoolOperation.h"
 
 #include <QProcess>
 
@@ -113,31 +110,4 @@ TEST_F(OnRealZpool, NothingTouchesThePoolOrDisksOfTheSystem)
     helper.waitForFinished(5000);
     EXPECT_TRUE(RealZpool::listed(pool));
     EXPECT_FALSE(RealZpool::run({"status", pool}).contains("OFFLINE"));
-}
-
-// zfs-fuse honours the import's confinement; a zpool that drops it (all of
-// it, or only nosuid,nodev) must see its mounts taken down and the pool ejected.
-TEST_F(OnRealZpool, AnImportMountedOutsideItsPlaceOrWithoutItsFlagsIsUndone)
-{
-    const QString pool = scratch->createPool({scratch->dev(0)});
-    const QByteArray real = RealZpool::path.toUtf8();
-    QTemporaryDir dir;
-    // The helper asks for "import -o nosuid,nodev -R ROOT POOL".
-    const struct { const char* import; QString where; } cases[] = {
-        {"\"$6\"", "/" + pool}, {"-R \"$5\" \"$6\"", "/media/root/" + pool}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.import);
-        RealZpool::run({"export", pool});
-        const QString careless = writeShellScript(dir.path(), "zpool",
-            "[ \"$1\" = import ] && [ $# = 6 ] && exec " + real + " import " + c.import + "\nexec " + real + " \"$@\"\n");
-        HelperSession session({careless, "/bin/umount"}, {"root", 0, 0}, false);
-        const QByteArray reply = session.handle(ZpoolOperation::import(pool));
-        EXPECT_TRUE(reply.contains("was mounted where it may not be (" + c.where.toUtf8() + ")")) << reply.toStdString();
-        EXPECT_FALSE(RealZpool::listed(pool));
-        EXPECT_TRUE(mountsOf(pool).isEmpty());
-        RealZpool::run({"import", pool});
-    }
-    RealZpool::destroy(pool);
-    for (const QString& d : QStringList{"/" + pool, "/media/root/" + pool, "/media/root"})
-        QDir().rmdir(d);
 }
