@@ -24,9 +24,7 @@ bool isOneOf(Bytes word, std::initializer_list<Bytes> words)
 // A group line's name: mirror-0, replacing-1, spare-2, raidz2-0, draid1:4d:8c:1s-0.
 bool isGroupName(Bytes name)
 {
-    qsizetype dash = name.size() - 1;
-    while (dash >= 0 && name[dash] != '-')
-        --dash;
+    const qsizetype dash = name.lastIndexOf('-');
     if (dash <= 0 || dash + 1 == name.size())
         return false;
     for (char c : name.sliced(dash + 1)) {

@@ -13,7 +13,6 @@
 #include <QThread>
 
 #include <csignal>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace RealZpool {
@@ -82,10 +81,6 @@ inline QString unavailable()
         !QFileInfo::exists("/dev/loop-control"))
         return QStringLiteral("needs root, zfs-fuse, /dev/fuse and loop devices");
     [[maybe_unused]] static const bool prepared = [] {
-        // A daemon started here outlives the test: it must not keep the test's
-        // files open, such as the lock that serialises these tests.
-        for (int fd = 3; fd < 1024; ++fd)
-            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
         QProcess::execute(QStringLiteral(TARNWELL_SOURCE_DIR "/tools/zfs-daemon"), {"start"});
         removeLeftovers();
         return true;
